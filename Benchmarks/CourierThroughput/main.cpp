@@ -1,0 +1,297 @@
+// The courier against Qt-only baselines on the same values:
+// - frame encode+decode (stream, HMAC, compression above the threshold) against
+//   QDataStream plus QMessageAuthenticationCode;
+// - a courier echo over loopback against a bare QWebSocket echo of messages of
+//   the same size, both with TCP_NODELAY.
+// Ratios are baseline time / our time: above 1.0 we are faster.
+
+#include <WebSocketBasedQVariantCourier/QVariantReaderWriter.h>
+#include <WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h>
+#include <WebSocketBasedQVariantCourier/ZetoWebSocketServer.h>
+
+#include <QtCore/QAbstractEventDispatcher>
+#include <QtCore/QBuffer>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDataStream>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QEventLoop>
+#include <QtCore/QMessageAuthenticationCode>
+#include <QtCore/QTimer>
+#include <QtNetwork/QNetworkProxy>
+#include <QtNetwork/QSslConfiguration>
+#include <QtNetwork/QTcpServer>
+#include <QtWebSockets/QWebSocket>
+#include <QtWebSockets/QWebSocketServer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <memory>
+
+namespace {
+
+constexpr int Rounds = 5;
+constexpr qint64 RoundNanoseconds = 50 * 1000 * 1000;
+constexpr int EchoRoundTrips = 200;
+constexpr int EchoBurst = 200;
+constexpr int EchoTimeoutInMs = 10 * 1000;
+const QByteArray Key = QByteArray(128, 'k');
+
+struct Size
+{
+    const char *name;
+    int bytes;
+    double frameGoal;
+    double echoGoal;
+};
+
+[[noreturn]] void abortWith(const char *what, const char *size)
+{
+    std::fprintf(stderr, "bench_Courier: %s for %s\n", what, size);
+    std::exit(EXIT_FAILURE);
+}
+
+// A map of text fields, as an application's values often are, of about this
+// many bytes in stream form.
+QVariant valueOfAbout(int bytes, int &serializedSize)
+{
+    QVariantMap map;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    Zeto::DataStream stream(&buffer);
+    for (int i = 0; buffer.size() < bytes; ++i) {
+        map.insert(QStringLiteral("field%1").arg(i), QStringLiteral("reading %1 of sensor %2").arg(i * 7919).arg(i % 13));
+        buffer.buffer().clear();
+        buffer.seek(0);
+        stream << QVariant(map);
+    }
+    serializedSize = int(buffer.size());
+    return map;
+}
+
+qint64 timeOf(const std::function<void()> &operation, int iterations)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < iterations; ++i)
+        operation();
+    return timer.nsecsElapsed();
+}
+
+int calibrate(const std::function<void()> &operation)
+{
+    int iterations = 4;
+    qint64 elapsed = 0;
+    while ((elapsed = timeOf(operation, iterations)) < RoundNanoseconds / 10)
+        iterations *= 2;
+    return int(std::max<qint64>(1, iterations * RoundNanoseconds / std::max<qint64>(1, elapsed)));
+}
+
+// Best ns per operation, the two sides taking turns so that both see the same load.
+QPair<double, double> bestOf(const std::function<void()> &ours, const std::function<void()> &theirs)
+{
+    const int oursIterations = calibrate(ours);
+    const int theirsIterations = calibrate(theirs);
+    qint64 oursBest = std::numeric_limits<qint64>::max();
+    qint64 theirsBest = std::numeric_limits<qint64>::max();
+    for (int round = 0; round < Rounds; ++round) {
+        oursBest = std::min(oursBest, timeOf(ours, oursIterations));
+        theirsBest = std::min(theirsBest, timeOf(theirs, theirsIterations));
+    }
+    return {double(oursBest) / oursIterations, double(theirsBest) / theirsIterations};
+}
+
+// QDataStream and an HMAC over its bytes, with the same buffers reused.
+class QtFrameCodec
+{
+public:
+    QtFrameCodec() : m_stream(&m_buffer) { m_stream.setVersion(QDataStream::Qt_5_15); }
+
+    void encode(const QVariant &value)
+    {
+        m_buffer.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        m_stream << value;
+        m_buffer.close();
+        m_frame = QMessageAuthenticationCode::hash(m_buffer.data(), Key, QCryptographicHash::Sha1).toHex()
+            + m_buffer.data();
+    }
+
+    bool decode()
+    {
+        const QByteArray data = m_frame.mid(40);
+        if (QMessageAuthenticationCode::hash(data, Key, QCryptographicHash::Sha1).toHex() != m_frame.left(40))
+            return false;
+        QDataStream in(data);
+        in.setVersion(QDataStream::Qt_5_15);
+        in >> m_decoded;
+        return in.status() == QDataStream::Ok;
+    }
+
+private:
+    QBuffer m_buffer;
+    QDataStream m_stream;
+    QByteArray m_frame;
+    QVariant m_decoded;
+};
+
+double measureFrames(const Size &size, const QVariant &value)
+{
+    Zeto::FrameSettings settings;
+    settings.hmacKey = Key;
+    settings.compress = true;
+    settings.compressMinSizeInBytes = 256;
+    Zeto::QVariantReaderWriter &codec = Zeto::QVariantReaderWriter::forCurrentThread();
+    QByteArray frame;
+    QVariant decoded;
+    if (!codec.write(frame, settings, value) || !codec.read(decoded, settings, frame) || decoded != value)
+        abortWith("the frame does not round-trip", size.name);
+    QtFrameCodec qt;
+    const auto figures = bestOf(
+        [&] {
+            codec.write(frame, settings, value);
+            codec.read(decoded, settings, frame);
+        },
+        [&] {
+            qt.encode(value);
+            qt.decode();
+        });
+    const double ratio = figures.second / figures.first;
+    std::printf("%-7s frame encode+decode %10.1f us %10.1f us %6.2fx %5.1fx%s (%d B on the wire)\n", size.name,
+                figures.first / 1000, figures.second / 1000, ratio, size.frameGoal, ratio >= size.frameGoal ? " " : "!",
+                frame.size());
+    return ratio;
+}
+
+bool runUntil(const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > EchoTimeoutInMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    }
+    return true;
+}
+
+void enableLowDelay(QWebSocket *socket)
+{
+    if (auto *tcp = socket->findChild<QAbstractSocket *>(QString(), Qt::FindDirectChildrenOnly))
+        tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+// One echo side: send() puts a message on the way, received counts the answers.
+struct EchoFigures
+{
+    double medianMicroseconds = 0;
+    double messagesPerSecond = 0;
+};
+
+EchoFigures measureEcho(const std::function<void()> &send, const int &received, const char *name)
+{
+    QVector<qint64> roundTrips;
+    for (int i = 0; i < EchoRoundTrips; ++i) {
+        const int expected = received + 1;
+        QElapsedTimer clock;
+        clock.start();
+        send();
+        if (!runUntil([&] { return received >= expected; }))
+            abortWith("an echo did not come back", name);
+        roundTrips.append(clock.nsecsElapsed());
+    }
+    std::sort(roundTrips.begin(), roundTrips.end());
+    const int expected = received + EchoBurst;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < EchoBurst; ++i)
+        send();
+    if (!runUntil([&] { return received >= expected; }))
+        abortWith("a burst did not come back", name);
+    return {roundTrips.at(roundTrips.size() / 2) / 1000.0, EchoBurst * 1e9 / double(clock.nsecsElapsed())};
+}
+
+EchoFigures courierEcho(const QVariant &value, const char *name)
+{
+    Zeto::ServingCourierSettings settings;
+    settings.compressMinSizeInBytes = 256;
+    Zeto::ZetoWebSocketServer server(settings);
+    QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> serving;
+    QObject::connect(&server, &Zeto::ZetoWebSocketServer::newCourier, &server, [&serving](const QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> &courier) {
+        serving = courier;
+        QObject::connect(courier.data(), &Zeto::IQVariantCourier::receivedQVariant, courier.data(),
+                         [courier = courier.data()](const QVariant &echo) { courier->sendQVariant(echo); });
+    });
+    server.listen(QHostAddress::LocalHost, 0);
+    Zeto::WebSocketBasedQVariantCourier client(QUrl(QStringLiteral("zeto://127.0.0.1:%1").arg(server.serverPort())),
+                                               QSslConfiguration(), QNetworkProxy(QNetworkProxy::NoProxy));
+    int received = 0;
+    QObject::connect(&client, &Zeto::IQVariantCourier::receivedQVariant, [&received] { ++received; });
+    client.sendQVariant(value);
+    if (!runUntil([&] { return received == 1; }))
+        abortWith("the courier echo does not start", name);
+    return measureEcho([&] { client.sendQVariant(value); }, received, name);
+}
+
+EchoFigures rawEcho(const QByteArray &message, const char *name)
+{
+    QTcpServer tcpServer;
+    QWebSocketServer webSocketServer(QStringLiteral("bench"), QWebSocketServer::NonSecureMode);
+    std::unique_ptr<QWebSocket> serving;
+    QObject::connect(&tcpServer, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = tcpServer.nextPendingConnection();
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        webSocketServer.handleConnection(socket);
+    });
+    QObject::connect(&webSocketServer, &QWebSocketServer::newConnection, [&] {
+        serving.reset(webSocketServer.nextPendingConnection());
+        QObject::connect(serving.get(), &QWebSocket::binaryMessageReceived, serving.get(),
+                         [&serving](const QByteArray &echo) { serving->sendBinaryMessage(echo); });
+    });
+    tcpServer.listen(QHostAddress::LocalHost, 0);
+    QWebSocket client;
+    int received = 0;
+    QObject::connect(&client, &QWebSocket::connected, [&client] { enableLowDelay(&client); });
+    QObject::connect(&client, &QWebSocket::binaryMessageReceived, [&received] { ++received; });
+    client.setProxy(QNetworkProxy::NoProxy);
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(tcpServer.serverPort())));
+    if (!runUntil([&] { return client.state() == QAbstractSocket::ConnectedState && serving; }))
+        abortWith("the raw echo does not connect", name);
+    return measureEcho([&] { client.sendBinaryMessage(message); }, received, name);
+}
+
+// The bare echo carries messages as large as the value's stream form.
+double measureEchoes(const Size &size, const QVariant &value, int serializedSize)
+{
+    const EchoFigures ours = courierEcho(value, size.name);
+    const EchoFigures theirs = rawEcho(QByteArray(serializedSize, 'm'), size.name);
+    const double ratio = ours.medianMicroseconds / theirs.medianMicroseconds;
+    std::printf("%-7s echo median        %10.1f us %10.1f us %6.2fx %5.2fx%s | %8.0f %8.0f msg/s\n", size.name,
+                ours.medianMicroseconds, theirs.medianMicroseconds, ratio, size.echoGoal,
+                ratio <= size.echoGoal ? " " : "!", ours.messagesPerSecond, theirs.messagesPerSecond);
+    return ratio;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    std::printf("Courier against Qt-only baselines (Qt %s, event dispatcher %s).\n"
+                "Frames: ours / QDataStream+HMAC time, ratio = theirs / ours, goal: at least the ratio given.\n"
+                "Echo: ours / bare QWebSocket median round trip, ratio = ours / theirs, goal: at most the ratio given.\n\n",
+                qVersion(), QAbstractEventDispatcher::instance()->metaObject()->className());
+    std::printf("%-7s %-19s %13s %13s %7s %6s\n", "size", "measure", "ours", "Qt", "ratio", "goal");
+    const Size sizes[] = {{"150 B", 150, 1.2, 1.15}, {"1 KiB", 1024, 1.2, 1.15}, {"64 KiB", 64 * 1024, 1.2, 2.0}};
+    int missed = 0;
+    for (const Size &size : sizes) {
+        int serializedSize = 0;
+        const QVariant value = valueOfAbout(size.bytes, serializedSize);
+        missed += measureFrames(size, value) >= size.frameGoal ? 0 : 1;
+        missed += measureEchoes(size, value, serializedSize) <= size.echoGoal ? 0 : 1;
+        std::fflush(stdout);
+    }
+    std::printf("\n%d goal(s) missed (! marks a miss).\n", missed);
+    return EXIT_SUCCESS;
+}

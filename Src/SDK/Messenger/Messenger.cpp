@@ -1,0 +1,37 @@
+#include "Messenger.h"
+
+#include "Id.h"
+#include "Message.h"
+#include "MessageBroker.h"
+
+#include <utility>
+
+namespace Zeto {
+
+Messenger::Messenger(QByteArray messengerId, MessageBroker *broker)
+    : m_messengerId(std::move(messengerId))
+    , m_broker(broker)
+{
+    if (!isValidId(m_messengerId) || !m_broker)
+        qFatal("Failed to create messenger.");
+    connect(m_broker.data(), &MessageBroker::error, this, &Messenger::error);
+}
+
+Messenger::~Messenger()
+{
+    // The broker's handler runs at once, while the id is still intact.
+    Q_EMIT messengerDestroyed(this);
+}
+
+QByteArray Messenger::messengerId() const
+{
+    return m_messengerId;
+}
+
+void Messenger::sendMessage(const QVariant &message)
+{
+    if (m_broker)
+        m_broker->sendMessage(Message(m_messengerId, message));
+}
+
+} // namespace Zeto

@@ -1,0 +1,98 @@
+#ifndef ZETO_ABSTRACTWEBSOCKETQVARIANTCOURIER_H
+#define ZETO_ABSTRACTWEBSOCKETQVARIANTCOURIER_H
+
+#include "../ZetoGlobal.h"
+#include "IQVariantCourier.h"
+#include "QVariantReaderWriter.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QList>
+#include <QtCore/QScopedPointer>
+#include <QtCore/QTimer>
+#include <QtNetwork/QAbstractSocket>
+
+#include <memory>
+
+QT_BEGIN_NAMESPACE
+class QWebSocket;
+QT_END_NAMESPACE
+
+namespace Zeto {
+
+// How often the peer is pinged, and how long it may go without answering
+// before it counts as gone. The deadline also bounds connecting and the
+// handshake.
+struct CourierTiming
+{
+    int pingIntervalInMs = 20 * 1000;
+    int peerDeadlineInMs = 300 * 1000;
+};
+
+// Everything a courier does once it has a WebSocket, whichever side opened
+// it: the handshake messages go through the subclass, then every binary
+// message is one frame. Any failure detaches the courier from its socket and
+// is reported once through error().
+class ZETO_PROTOCOL_EXPORT AbstractWebSocketQVariantCourier : public IQVariantCourier
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(AbstractWebSocketQVariantCourier)
+
+public:
+    ~AbstractWebSocketQVariantCourier() override;
+
+    // Values sent before the handshake completes are queued and go out, in
+    // order, right after it.
+    void sendQVariant(const QVariant &qVariant) override;
+
+    // The TCP socket under the WebSocket, null while there is none.
+    QAbstractSocket *tcpSocket() const;
+
+protected:
+    // Takes ownership of the socket.
+    AbstractWebSocketQVariantCourier(QWebSocket *webSocket, const CourierTiming &timing);
+
+    QWebSocket *webSocket() const;
+    bool isHandshaking() const;
+
+    // Receives every binary message until completeHandshake() or a failure.
+    virtual void handleHandshakeMessage(const QByteArray &message) = 0;
+
+    void sendHandshakeMessage(const QByteArray &message);
+    void completeHandshake(const FrameSettings &frameSettings);
+    void failHandshake();
+
+    enum class SocketFate { Kept, Aborted };
+    void fail(const ErrorInfo &errorInfo, SocketFate socketFate);
+
+    void enableLowDelay();
+
+private:
+    struct ClosingDeleter
+    {
+        void operator()(QWebSocket *webSocket) const;
+    };
+
+    enum class State { Handshaking, Running, Failed };
+
+    void onBinaryMessageReceived(const QByteArray &message);
+    void onTextReceived();
+    void onDisconnected();
+    void onSocketError(QAbstractSocket::SocketError socketError);
+    void onPong();
+    void onKeepAliveTick();
+    void detach();
+    void sendFrame(const QVariant &qVariant);
+
+    State m_state = State::Handshaking;
+    const std::unique_ptr<QWebSocket, ClosingDeleter> m_webSocket;
+    // Released with deleteLater: the courier may go inside the timer's own timeout.
+    const QScopedPointer<QTimer, QScopedPointerDeleteLater> m_keepAliveTimer;
+    const CourierTiming m_timing;
+    QDeadlineTimer m_peerDeadline;
+    FrameSettings m_frameSettings;
+    QList<QVariant> m_pendingQVariants;
+};
+
+} // namespace Zeto
+
+#endif // ZETO_ABSTRACTWEBSOCKETQVARIANTCOURIER_H

@@ -1,0 +1,30 @@
+#ifndef ZETO_IQVARIANTCOURIER_H
+#define ZETO_IQVARIANTCOURIER_H
+
+#include "../ZetoGlobal.h"
+#include "../ErrorHandler/ErrorHandler.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QVariant>
+
+namespace Zeto {
+
+// Carries whole QVariants between two peers. After error() the courier
+// receives nothing more, and what it is still asked to send reaches nobody.
+class ZETO_PROTOCOL_EXPORT IQVariantCourier : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual void sendQVariant(const QVariant &qVariant) = 0;
+
+Q_SIGNALS:
+    void receivedQVariant(QVariant qVariant);
+    void error(Zeto::ErrorInfo errorInfo);
+};
+
+} // namespace Zeto
+
+#endif // ZETO_IQVARIANTCOURIER_H

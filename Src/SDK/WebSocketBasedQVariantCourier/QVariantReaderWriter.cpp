@@ -1,0 +1,151 @@
+#include "QVariantReaderWriter.h"
+
+#include <QtCore/QMessageAuthenticationCode>
+#include <QtCore/QThreadStorage>
+
+namespace Zeto {
+
+namespace {
+
+constexpr int WorkBufferSize = 0x100000;
+constexpr char PlainFlag = 0x00;
+constexpr char CompressedFlag = 0x01;
+
+QByteArray hmacHex(const FrameSettings &settings, char flag, const char *data, int size)
+{
+    QMessageAuthenticationCode code(settings.hmacAlgorithm, settings.hmacKey);
+    code.addData(&flag, 1);
+    code.addData(data, size);
+    return code.result().toHex();
+}
+
+// Looks at every byte whatever the first difference, so that the time taken
+// tells a forger nothing about how much of a guess was right.
+bool equalInConstantTime(const QByteArray &expected, const char *actual)
+{
+    unsigned char difference = 0;
+    for (int i = 0; i < expected.size(); ++i)
+        difference |= static_cast<unsigned char>(expected.at(i) ^ actual[i]);
+    return difference == 0;
+}
+
+bool reachesThreshold(const FrameSettings &settings, int size)
+{
+    return quint32(size) >= quint32(settings.compressMinSizeInBytes);
+}
+
+QByteArray reserved(int size)
+{
+    QByteArray array;
+    array.reserve(size);
+    return array;
+}
+
+} // namespace
+
+QVariantReaderWriter::QVariantReaderWriter()
+    : m_serialized(reserved(WorkBufferSize)),
+      m_compressed(reserved(WorkBufferSize)),
+      m_decompressed(reserved(WorkBufferSize)),
+      m_writeBuffer(&m_serialized),
+      m_writeStream(&m_writeBuffer),
+      m_readStream(&m_readBuffer)
+{
+    m_writeBuffer.open(QIODevice::ReadWrite);
+}
+
+QVariantReaderWriter::~QVariantReaderWriter() = default;
+
+QVariantReaderWriter &QVariantReaderWriter::forCurrentThread()
+{
+    static QThreadStorage<QVariantReaderWriter *> codecs;
+    if (!codecs.hasLocalData())
+        codecs.setLocalData(new QVariantReaderWriter);
+    return *codecs.localData();
+}
+
+int QVariantReaderWriter::hmacHexLength(QCryptographicHash::Algorithm algorithm)
+{
+    return 2 * QCryptographicHash::hashLength(algorithm);
+}
+
+bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings, const QVariant &value)
+{
+    out.resize(0);
+    const int hexLength = hmacHexLength(settings.hmacAlgorithm);
+    if (hexLength == 0 || !serialize(value, settings.dataStreamVersion))
+        return false;
+    const bool compressed = compressSerialized(settings);
+    const QByteArray &data = compressed ? m_compressed : m_serialized;
+    if (data.size() > MaxMessageSize - hexLength - 1)
+        return false;
+    const char flag = compressed ? CompressedFlag : PlainFlag;
+    out.reserve(hexLength + 1 + data.size());
+    out.append(hmacHex(settings, flag, data.constData(), data.size()));
+    out.append(flag);
+    out.append(data);
+    return true;
+}
+
+bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
+{
+    out.clear();
+    const int hexLength = hmacHexLength(settings.hmacAlgorithm);
+    if (hexLength == 0 || frame.size() <= hexLength || frame.size() > MaxMessageSize)
+        return false;
+    const char flag = frame.at(hexLength);
+    const char *data = frame.constData() + hexLength + 1;
+    const int size = frame.size() - hexLength - 1;
+    if (!equalInConstantTime(hmacHex(settings, flag, data, size), frame.constData()))
+        return false;
+    switch (flag) {
+    case PlainFlag:
+        return deserialize(out, settings.dataStreamVersion, data, size);
+    case CompressedFlag:
+        // Raw data: the compressor only reads its input, so the frame is not copied.
+        return m_compressor.uncompress(QByteArray::fromRawData(data, size), m_decompressed)
+            && deserialize(out, settings.dataStreamVersion, m_decompressed.constData(), m_decompressed.size());
+    default:
+        return false;
+    }
+}
+
+bool QVariantReaderWriter::serialize(const QVariant &value, DataStream::Version version)
+{
+    m_serialized.resize(0);
+    m_writeBuffer.seek(0);
+    m_writeStream.setVersion(version);
+    m_writeStream << value;
+    if (!m_writeStream.isValid()) {
+        m_writeStream.resetStatus();
+        return false;
+    }
+    // The receiver inflates no further than this, so a larger value could
+    // never be read even when it compresses well.
+    return m_serialized.size() <= MaxMessageSize;
+}
+
+bool QVariantReaderWriter::compressSerialized(const FrameSettings &settings)
+{
+    return settings.compress && reachesThreshold(settings, m_serialized.size())
+        && m_compressor.compress(m_serialized, m_compressed);
+}
+
+bool QVariantReaderWriter::deserialize(QVariant &out, DataStream::Version version, const char *data, int size)
+{
+    // Reads straight from the received bytes; the buffer lets go of them before returning.
+    m_readBuffer.setData(QByteArray::fromRawData(data, size));
+    m_readBuffer.open(QIODevice::ReadOnly);
+    m_readStream.setVersion(version);
+    m_readStream >> out;
+    const bool valid = m_readStream.isValid();
+    if (!valid) {
+        m_readStream.resetStatus();
+        out.clear();
+    }
+    m_readBuffer.close();
+    m_readBuffer.setData(QByteArray());
+    return valid;
+}
+
+} // namespace Zeto

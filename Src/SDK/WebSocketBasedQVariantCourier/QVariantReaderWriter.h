@@ -1,0 +1,72 @@
+#ifndef ZETO_QVARIANTREADERWRITER_H
+#define ZETO_QVARIANTREADERWRITER_H
+
+#include "../ZetoGlobal.h"
+#include "../DataStream/DataStream.h"
+#include "DataCompressor.h"
+
+#include <QtCore/QBuffer>
+#include <QtCore/QByteArray>
+#include <QtCore/QCryptographicHash>
+#include <QtCore/QVariant>
+
+namespace Zeto {
+
+// What one connection agreed on in its handshake. Each courier keeps its own,
+// so that couriers sharing a thread never steer each other's frames.
+struct FrameSettings
+{
+    QCryptographicHash::Algorithm hmacAlgorithm = QCryptographicHash::Sha1;
+    QByteArray hmacKey;
+    bool compress = false;
+    // Compared as unsigned: a negative threshold never compresses.
+    int compressMinSizeInBytes = 0;
+    DataStream::Version dataStreamVersion = DataStream::DefaultVersion;
+};
+
+// Turns one QVariant into one frame and back: the lowercase hex HMAC of what
+// follows, a flag byte (0x00 plain, 0x01 compressed) and the value's stream
+// form. Holds the work buffers and streams only, so one instance per thread
+// serves every courier of that thread without allocating in the steady state.
+class ZETO_PROTOCOL_EXPORT QVariantReaderWriter
+{
+public:
+    // No frame, and no value's stream form, is larger than this.
+    static constexpr int MaxMessageSize = DataCompressor::MaxMessageSize;
+
+    QVariantReaderWriter();
+    QVariantReaderWriter(const QVariantReaderWriter &) = delete;
+    QVariantReaderWriter &operator=(const QVariantReaderWriter &) = delete;
+    ~QVariantReaderWriter();
+
+    // The calling thread's instance, deleted when the thread ends.
+    static QVariantReaderWriter &forCurrentThread();
+
+    // Twice the digest length: 0 for an algorithm Qt does not know.
+    static int hmacHexLength(QCryptographicHash::Algorithm algorithm);
+
+    // Replaces out with the frame; false when the value cannot be written or
+    // the frame would exceed MaxMessageSize.
+    bool write(QByteArray &out, const FrameSettings &settings, const QVariant &value);
+    // Replaces out with the value; false, with out invalid, when the frame
+    // fails its HMAC, has an unknown flag or does not decompress or decode.
+    bool read(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
+
+private:
+    bool serialize(const QVariant &value, DataStream::Version version);
+    bool compressSerialized(const FrameSettings &settings);
+    bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);
+
+    QByteArray m_serialized;
+    QByteArray m_compressed;
+    QByteArray m_decompressed;
+    QBuffer m_writeBuffer;
+    QBuffer m_readBuffer;
+    DataStream m_writeStream;
+    DataStream m_readStream;
+    DataCompressor m_compressor;
+};
+
+} // namespace Zeto
+
+#endif // ZETO_QVARIANTREADERWRITER_H

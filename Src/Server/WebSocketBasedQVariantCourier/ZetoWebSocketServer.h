@@ -1,0 +1,50 @@
+#ifndef ZETO_ZETOWEBSOCKETSERVER_H
+#define ZETO_ZETOWEBSOCKETSERVER_H
+
+#include "ServingWebSocketBasedQVariantCourier.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QSharedPointer>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QTcpServer>
+#include <QtWebSockets/QWebSocketServer>
+
+namespace Zeto {
+
+// Accepts plain WebSocket connections and serves each with a new courier.
+// The TCP connections are accepted here rather than by QWebSocketServer so
+// that TCP_NODELAY is on before the first byte is written.
+class ZetoWebSocketServer : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ZetoWebSocketServer)
+
+public:
+    explicit ZetoWebSocketServer(const ServingCourierSettings &settings = ServingCourierSettings(),
+                                 QObject *parent = nullptr);
+    ~ZetoWebSocketServer() override;
+
+    bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
+    void close();
+    QHostAddress serverAddress() const;
+    quint16 serverPort() const;
+    QString errorString() const;
+
+Q_SIGNALS:
+    // The courier has sent its hello. Whoever keeps the pointer keeps the
+    // connection; a courier that nobody keeps closes it.
+    void newCourier(QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> courier);
+
+private:
+    void onNewTcpConnection();
+    void onNewWebSocketConnection();
+    void adoptTcpSocket(QWebSocket *webSocket);
+
+    const ServingCourierSettings m_settings;
+    QTcpServer m_tcpServer;
+    QWebSocketServer m_webSocketServer;
+};
+
+} // namespace Zeto
+
+#endif // ZETO_ZETOWEBSOCKETSERVER_H

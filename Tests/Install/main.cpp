@@ -1,0 +1,55 @@
+// Streams a QVariant through the installed SDK and reads it back: proves that
+// the installed headers compile on their own and that the exported symbols,
+// the type registry among them, are reachable from an application.
+
+#include <DataStream/DataStream.h>
+#include <DataStream/StreamHelper.h>
+
+#include <QtCore/QBuffer>
+#include <QtCore/QMetaType>
+#include <QtCore/QVariantMap>
+
+#include <cstdio>
+
+struct Tag
+{
+    QString name;
+};
+
+Zeto::DataStream &operator<<(Zeto::DataStream &stream, const Tag &tag)
+{
+    return stream << tag.name;
+}
+
+Zeto::DataStream &operator>>(Zeto::DataStream &stream, Tag &tag)
+{
+    return stream >> tag.name;
+}
+
+Q_DECLARE_METATYPE(Tag)
+
+int main()
+{
+    Zeto::registerType<Tag>();
+    const QVariantMap written{
+        {QStringLiteral("id"), 42},
+        {QStringLiteral("values"), QVariantList{1.5, QStringLiteral("x")}},
+        {QStringLiteral("tag"), QVariant::fromValue(Tag{QStringLiteral("installed")})},
+    };
+
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    Zeto::DataStream stream(&buffer);
+    stream << QVariant(written);
+    buffer.seek(0);
+    QVariant read;
+    stream >> read;
+
+    const QVariantMap map = read.toMap();
+    const bool ok = stream.isValid() && buffer.atEnd() && map.size() == written.size()
+        && map.value(QStringLiteral("id")) == written.value(QStringLiteral("id"))
+        && map.value(QStringLiteral("values")) == written.value(QStringLiteral("values"))
+        && map.value(QStringLiteral("tag")).value<Tag>().name == QStringLiteral("installed");
+    std::printf("installed package round trip: %s\n", ok ? "ok" : "FAILED");
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,289 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seed corpora under Fuzz/corpus/<target>/.
+
+Each seed is built byte by byte from the stream's documented forms, not by the
+library, so that the seeds stay right when the library is wrong. Re-run after
+changing a form and commit the result:  python3 scripts/make-fuzz-seeds.py
+"""
+
+import datetime
+import pathlib
+import shutil
+import struct
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+CORPUS = ROOT / "Fuzz" / "corpus"
+
+CUSTOM_ID = 0xFFFFFFFF
+NULL_LENGTH = -1
+
+
+def packer(code):
+    return lambda value: struct.pack(">" + code, value)
+
+
+# Big-endian numbers of 1, 2, 4 and 8 bytes, signed and unsigned, and doubles.
+i8, u8, i16, u16, i32, u32, i64, u64, f64 = (packer(code) for code in "bBhHiIqQd")
+
+
+def byte_array(data):
+    if data is None:
+        return i64(NULL_LENGTH)
+    return i64(len(data)) + data
+
+
+def string(text):
+    if text is None:
+        return i64(NULL_LENGTH)
+    units = text.encode("utf-16-be")
+    return i64(len(units) // 2) + units
+
+
+def string_list(texts):
+    return i64(len(texts)) + b"".join(string(text) for text in texts)
+
+
+def bit_array(bits):
+    if bits is None:
+        return i64(NULL_LENGTH)
+    count = len(bits)
+    if count == 0:
+        return i64(0)
+    packed = bytearray((count + 7) // 8)
+    for index, bit in enumerate(bits):
+        if bit:
+            packed[index // 8] |= 1 << (index % 8)
+    return i64(count) + byte_array(bytes(packed))
+
+
+def std_string(data):
+    return u64(len(data) if data else 0xFFFFFFFFFFFFFFFF) + data
+
+
+def std_u16string(text):
+    units = text.encode("utf-16-be")
+    return u64(len(units) // 2 if units else 0xFFFFFFFFFFFFFFFF) + units
+
+
+def std_u32string(text):
+    units = text.encode("utf-32-be")
+    return u64(len(units) // 4 if units else 0xFFFFFFFFFFFFFFFF) + units
+
+
+def date(year, month, day):
+    return i64(datetime.date(year, month, day).toordinal() + 1721425)
+
+
+def time(hour, minute, second, msec=0):
+    return u32(((hour * 60 + minute) * 60 + second) * 1000 + msec)
+
+
+NULL_DATE = i64(0)
+NULL_TIME = u32(0xFFFFFFFF)
+
+
+def system_zone(zone_id):
+    return byte_array(zone_id) + u8(0)
+
+
+def custom_zone(zone_id, offset, name, abbreviation, comment, country):
+    return (byte_array(zone_id) + u8(1) + i32(offset) + string(name)
+            + string(abbreviation) + string(comment) + u16(country))
+
+
+def date_time(day, clock, spec, extra=b""):
+    return day + clock + u8(spec) + extra
+
+
+def locale(language, script, country):
+    return u16(language) + u16(script) + u16(country)
+
+
+def regex(pattern, options):
+    return string(pattern) + u32(options)
+
+
+def url(text):
+    return byte_array(text)
+
+
+def uuid(text):
+    return byte_array(text)
+
+
+def variant(type_id, value=b"", valid=True, null=False):
+    return u32(type_id) + u8(valid) + u8(null) + value
+
+
+def custom(name, value=b"", null=False):
+    return u32(CUSTOM_ID) + u8(1) + u8(null) + byte_array(name) + value
+
+
+def variant_list(records):
+    return i64(len(records)) + b"".join(records)
+
+
+def variant_map(entries):
+    return i64(len(entries)) + b"".join(string(key) + value for key, value in entries)
+
+
+def int_variant(value):
+    return variant(2, i32(value))
+
+
+def nested_records(levels):
+    """QVariant records nested `levels` deep: lists around an int."""
+    record = int_variant(levels)
+    for _ in range(levels - 1):
+        record = variant(9, variant_list([record]))
+    return record
+
+
+def sample(number, text, payload):
+    return custom(b"Fuzz::Sample", i32(number) + string(text) + payload)
+
+
+BERLIN_SUMMER = date_time(date(2024, 7, 1), time(12, 0, 0), 3, system_zone(b"Europe/Berlin"))
+CUSTOM_ZONE = custom_zone(b"Fuzz/Custom", 5400, "Fuzz Standard Time", "FST", "seed", 82)
+
+QT_VALUES = {
+    "bytearray": [byte_array(b"ab"), byte_array(None), byte_array(b""),
+                  i64(1 << 40) + b"x", i64(-2)],
+    "string": [string("A"), string(None), string(""), string("Grüße \U0001F600"),
+               i64(1 << 62) + b"\x00\x41", i64(-5)],
+    "stringlist": [string_list(["a", "", "bc"]), i64(0), i64(1 << 40),
+                   i64(2) + string(None) + string("x")],
+    "bitarray": [bit_array([1, 0, 1, 1, 0, 0, 0, 0, 1, 1]), bit_array(None), bit_array([]),
+                 i64(10) + byte_array(b"\x01"), i64(1 << 40) + byte_array(b"\xff")],
+    "stdstring": [std_string(b"hello"), std_string(b""), u64(0), u64(1 << 63)],
+    "stdu16string": [std_u16string("hé"), std_u16string(""), u64(1 << 63)],
+    "stdu32string": [std_u32string("h\U0001F600"), std_u32string(""), u64(1 << 62)],
+    "date": [date(2024, 1, 15), NULL_DATE, i64(784354017364), i64(784354017365),
+             i64(-784350574879)],
+    "time": [time(23, 59, 59, 999), NULL_TIME, u32(86400000), time(0, 0, 0)],
+    "datetime": [date_time(date(2024, 1, 15), time(8, 30, 0), 1),
+                 date_time(date(2024, 1, 15), time(8, 30, 0), 2, i32(3600)),
+                 date_time(date(2024, 1, 15), time(8, 30, 0), 0),
+                 BERLIN_SUMMER,
+                 date_time(date(2024, 3, 31), time(2, 30, 0), 3, system_zone(b"Europe/Berlin")),
+                 date_time(date(2024, 1, 15), time(8, 30, 0), 3, CUSTOM_ZONE),
+                 date_time(NULL_DATE, NULL_TIME, 1),
+                 date_time(date(2024, 1, 15), time(8, 30, 0), 7),
+                 date_time(i64(784354017364), time(23, 59, 59, 999), 2, i32(-86400))],
+    "timezone": [system_zone(b"UTC"), system_zone(b"Europe/Berlin"), byte_array(None),
+                 CUSTOM_ZONE, custom_zone(b"Europe/Berlin", 0, "", "", "", 0),
+                 system_zone(b"No/Such_Zone"), custom_zone(b"Fuzz/Wild", 1 << 30, "x", "x", "x", 0xFFFF)],
+    "locale": [locale(42, 7, 82), locale(1, 0, 0), locale(59, 19, 108), locale(10000, 0, 0),
+               locale(0xFFFF, 0xFFFF, 0xFFFF)],
+    "regex": [regex("a+b", 1), regex("(", 0), regex("", 0xFFFFFFFF)],
+    "url": [url(b"https://example.org/a%20b?c=d#e"), url(b""), url(b"http://[::1"), url(None)],
+    "uuid": [uuid(b"{67c8770b-44f1-410a-ab9a-f9b5446f13ee}"), uuid(b"not a uuid"), uuid(b"")],
+    "variantlist": [variant_list([int_variant(1), variant(10, string("x")),
+                                  variant(9, variant_list([int_variant(2)]))]),
+                    i64(0), i64(1 << 40)],
+    "variantmap": [variant_map([("a", int_variant(1)), ("a", int_variant(2)),
+                                ("b", variant(8, variant_map([("c", variant(1, u8(1)))])))]),
+                   i64(0), i64(1 << 61)],
+    "varianthash": [variant_map([("one", int_variant(1)), ("two", variant(6, f64(2.5)))]),
+                    variant_map([("k", int_variant(1)), ("k", int_variant(2))]), i64(1 << 62)],
+    "bytearraylist": [i64(3) + byte_array(b"a") + byte_array(None) + byte_array(b""),
+                      i64(1 << 40)],
+    "char": [u16(0x41), u16(0xD800) + u16(0xDC00)],
+    "variantvector": [variant_list([int_variant(7), variant(0, valid=False, null=True)])],
+}
+
+# The reader index of each kind, as the harness lists its readers.
+QT_VALUE_READERS = [
+    "bytearray", "string", "stringlist", "bitarray", "stdstring", "stdu16string",
+    "stdu32string", "date", "time", "datetime", "timezone", "locale", "regex", "url",
+    "uuid", "variantlist", "variantmap", "varianthash", "bytearraylist", "char",
+    "variantvector",
+]
+
+VARIANTS = {
+    "invalid": variant(0, valid=False, null=True),
+    "int5": int_variant(5),
+    "null_string": variant(10, null=True),
+    "string": variant(10, string("A")),
+    "bool": variant(1, u8(1)),
+    "uint": variant(3, u32(0xFFFFFFFF)),
+    "longlong": variant(4, i64(-2)),
+    "ulonglong": variant(5, u64(1 << 63)),
+    "double": variant(6, f64(1.5)),
+    "double_nan": variant(6, u64(0x7FF8000000000000)),
+    "double_tiny": variant(6, f64(1e-16)) + variant(6, f64(-1e-16)),
+    "float_huge": variant(38, f64(1e300)),
+    "float_tiny": variant(38, f64(2.3e-16)),
+    "qfloat16": custom(b"qfloat16", f64(65504.0)),
+    "qchar": variant(7, u16(0x263A)),
+    "long_minus_one": variant(32, i64(-1)),
+    "ulong": variant(35, u64(0xFFFFFFFFFFFFFFFF)),
+    "short": variant(33, i16(-2)),
+    "ushort": variant(36, u16(0xFFFF)),
+    "char": variant(34, i8(-1)),
+    "uchar": variant(37, u8(255)),
+    "schar": variant(40, i8(-128)),
+    "cbor_simple": variant(52, u8(22)),
+    "nullptr": variant(51),
+    "qvariant_in_qvariant": variant(41, int_variant(1)),
+    "bytearray": variant(12, byte_array(b"ab")),
+    "bytearray_null": variant(12, byte_array(None)),
+    "stringlist": variant(11, string_list(["x", "y"])),
+    "bitarray10": variant(13, bit_array([1, 0, 1, 1, 0, 0, 0, 0, 1, 1])),
+    "date": variant(14, date(2024, 1, 15)),
+    "time": variant(15, time(23, 59, 59, 999)),
+    "datetime_utc": variant(16, date_time(date(2024, 1, 15), time(8, 30, 0), 1)),
+    "datetime_offset": variant(16, date_time(date(2024, 1, 15), time(8, 30, 0), 2, i32(-19800))),
+    "datetime_zone": variant(16, BERLIN_SUMMER),
+    "datetime_custom_zone": variant(16, date_time(date(2024, 1, 15), time(8, 30, 0), 3, CUSTOM_ZONE)),
+    "url": variant(17, url(b"https://example.org/path?q=1")),
+    "locale": variant(18, locale(42, 7, 82)),
+    "locale_out_of_range": variant(18, locale(10000, 0, 0)),
+    "uuid": variant(30, uuid(b"{67c8770b-44f1-410a-ab9a-f9b5446f13ee}")),
+    "regex": variant(44, regex("^a.*z$", 1)),
+    "bytearraylist": variant(49, i64(2) + byte_array(b"id") + byte_array(None)),
+    "list_nested": variant(9, variant_list([int_variant(1), variant(10, string("x")),
+                                            variant(9, variant_list([int_variant(2)]))])),
+    "map_multi": variant(8, variant_map([("k", int_variant(2)), ("k", int_variant(1)),
+                                         ("m", variant(8, variant_map([("n", variant(1, u8(0)))])))])),
+    "hash": variant(28, variant_map([("a", int_variant(1)), ("b", variant(10, string("bee")))])),
+    "list_count_forged": variant(9, i64(1 << 40) + int_variant(1)),
+    "map_count_forged": variant(8, i64(-1)),
+    "string_length_forged": variant(10, i64(0x4000000000000001)),
+    "bytearray_length_negative": variant(12, i64(-7)),
+    "custom": sample(7, "seven", int_variant(7)),
+    "custom_nested": sample(1, "outer", sample(2, "inner", variant(8, variant_map([("x", int_variant(3))])))),
+    "custom_null": custom(b"Fuzz::Sample", null=True),
+    "custom_unknown": custom(b"My::Type", i32(1)),
+    "custom_null_name": u32(CUSTOM_ID) + u8(1) + u8(0) + byte_array(None),
+    "valid_flag_mismatch": variant(0, valid=True, null=False),
+    "unknown_builtin": variant(19, i32(1)),
+    "nesting_63": nested_records(63),
+    "nesting_64": nested_records(64),
+    "nesting_65": nested_records(65),
+    "sequence": int_variant(1) + variant(10, string("two")) + variant(6, f64(3.0))
+                + variant(0, valid=False, null=True) + sample(4, "four", variant(10, null=True)),
+}
+
+
+def write_corpus(target, seeds):
+    directory = CORPUS / target
+    if directory.exists():
+        shutil.rmtree(directory)
+    directory.mkdir(parents=True)
+    for name, data in seeds.items():
+        (directory / name).write_bytes(data)
+    print(f"{target}: {len(seeds)} seeds")
+
+
+def main():
+    write_corpus("fuzz_DataStreamVariant", VARIANTS)
+    qt_values = {}
+    for index, kind in enumerate(QT_VALUE_READERS):
+        for number, form in enumerate(QT_VALUES[kind]):
+            qt_values[f"{kind}_{number}"] = u8(index) + form
+    write_corpus("fuzz_DataStreamQtValues", qt_values)
+
+
+if __name__ == "__main__":
+    main()
