@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpora under Fuzz/corpus/<target>/.
 
-Each seed is built byte by byte from the stream's documented forms, not by the
-library, so that the seeds stay right when the library is wrong. Re-run after
-changing a form and commit the result:  python3 scripts/make-fuzz-seeds.py
+Each seed is built byte by byte from the documented forms of the stream, the
+frame and the handshake, not by the library, so that the seeds stay right when
+the library is wrong. Re-run after changing a form and commit the result:
+python3 scripts/make-fuzz-seeds.py
 """
 
 import datetime
+import hmac
 import pathlib
 import shutil
 import struct
+import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "Fuzz" / "corpus"
@@ -266,6 +269,138 @@ VARIANTS = {
 }
 
 
+# Frames as the frame reader target takes them: one settings byte, then the
+# flag byte and the data, which the harness signs with FRAME_KEY; with
+# UNSIGNED set, the whole frame follows, HMAC included.
+FRAME_KEY = b"00112233445566778899aabbccddeeff" * 4
+FRAME_ALGORITHMS = {"sha1": 0, "sha256": 1, "sha512": 2, "md5": 3}
+COMPRESS, THRESHOLD, UNSIGNED = 0x04, 0x08, 0x80
+PLAIN_FLAG, COMPRESSED_FLAG = b"\x00", b"\x01"
+
+SLOT_CALL_ID = b"5e0f4d2c8b7a69584736251403f2e1d0c9b8a796"
+OBJECT_ID = b"67c8770b44f1410aab9af9b5446f13ee00000001"
+MESSENGER_ID = b"0b8a5e3c1d2f40718293a4b5c6d7e8f901234567"
+
+
+def message(messenger_id, payload):
+    return custom(b"Zeto::Message", byte_array(messenger_id) + payload)
+
+
+def call_slot_request(arguments):
+    return custom(b"Zeto::CallSlotRequest", byte_array(OBJECT_ID) + byte_array(SLOT_CALL_ID)
+                  + byte_array(b"setValue(int,QString)") + variant_list(arguments) + byte_array(None))
+
+
+FRAME_VALUES = {
+    "int": int_variant(5),
+    "string": VARIANTS["string"],
+    "map": VARIANTS["map_multi"],
+    "invalid": VARIANTS["invalid"],
+    "call_slot": message(MESSENGER_ID, call_slot_request([int_variant(42), variant(10, string("x" * 80))])),
+    "finished": message(MESSENGER_ID, custom(b"Zeto::MessengerFinishedRequest", byte_array(MESSENGER_ID))),
+    "disconnection": message(MESSENGER_ID, custom(b"Zeto::DisconnectionRequest", byte_array(OBJECT_ID) + i16(1))),
+    "trailing_bytes": int_variant(5) + b"\x00",
+}
+
+
+def hmac_hex(algorithm, payload, key=FRAME_KEY):
+    return hmac.new(key, payload, algorithm).hexdigest().encode()
+
+
+def frame(algorithm, payload, key=FRAME_KEY):
+    return hmac_hex(algorithm, payload, key) + payload
+
+
+def frame_seeds():
+    seeds = {}
+    for algorithm, index in FRAME_ALGORITHMS.items():
+        for name, data in FRAME_VALUES.items():
+            seeds[f"{algorithm}_plain_{name}"] = u8(index) + PLAIN_FLAG + data
+            seeds[f"{algorithm}_compressed_{name}"] = u8(index | COMPRESS) + COMPRESSED_FLAG + zlib.compress(data)
+        seeds[f"{algorithm}_threshold_map"] = u8(index | COMPRESS | THRESHOLD) + PLAIN_FLAG + FRAME_VALUES["map"]
+    # Inflates beyond the compressor's first work buffer of 1 MiB.
+    seeds["compressed_2MiB"] = (u8(COMPRESS) + COMPRESSED_FLAG
+                                + zlib.compress(variant(12, byte_array(bytes(2 << 20))), 9))
+    seeds["compressed_not_zlib"] = u8(0) + COMPRESSED_FLAG + FRAME_VALUES["int"]
+    seeds["compressed_truncated"] = u8(0) + COMPRESSED_FLAG + zlib.compress(FRAME_VALUES["map"])[:-6]
+    seeds["compressed_trailing"] = u8(0) + COMPRESSED_FLAG + zlib.compress(FRAME_VALUES["int"]) + b"\x00"
+    seeds["compressed_empty"] = u8(0) + COMPRESSED_FLAG
+    seeds["flag_2"] = u8(0) + b"\x02" + FRAME_VALUES["int"]
+    seeds["no_flag"] = u8(0)
+    payload = PLAIN_FLAG + FRAME_VALUES["call_slot"]
+    for algorithm, index in FRAME_ALGORITHMS.items():
+        seeds[f"unsigned_{algorithm}_valid"] = u8(index | UNSIGNED) + frame(algorithm, payload)
+    seeds["unsigned_uppercase_hex"] = u8(UNSIGNED) + hmac_hex("sha1", payload).upper() + payload
+    seeds["unsigned_flag_2"] = u8(UNSIGNED) + frame("sha1", b"\x02" + FRAME_VALUES["int"])
+    seeds["unsigned_exactly_h"] = u8(UNSIGNED) + hmac_hex("sha1", b"")
+    seeds["unsigned_wrong_key"] = u8(UNSIGNED) + frame("sha1", payload, key=FRAME_KEY.upper())
+    seeds["unsigned_other_algorithm"] = u8(1 | UNSIGNED) + frame("sha1", payload)
+    return seeds
+
+
+# Handshake messages, written out as JSON text. Values are given as their JSON
+# text, so that numbers the library must refuse can be written as they are.
+TOKEN = b'"' + b"9f" * 64 + b'"'
+
+
+def json_object(*members):
+    return b"{" + b",".join(b'"' + key.encode() + b'":' + value for key, value in members) + b"}"
+
+
+def hello(version=b"1", algorithm=b"2", token=TOKEN, compress=b"true", threshold=b"300", extra=()):
+    return json_object(("compress", compress), ("compressMinSizeInBytes", threshold),
+                       ("dataStreamVersion", version), ("hmacAlgorithm", algorithm), ("token", token), *extra)
+
+
+def reply(version=b"1", algorithm=b"2", token=TOKEN, extra=()):
+    return json_object(("dataStreamVersion", version), ("hmacAlgorithm", algorithm), ("token", token), *extra)
+
+
+HANDSHAKES = {
+    "hello_sha1": hello(),
+    "hello_sha256_plain": hello(algorithm=b"4", compress=b"false", threshold=b"0"),
+    "hello_sha512": hello(algorithm=b"6"),
+    "hello_md4": hello(algorithm=b"0"),
+    "hello_version_7": hello(version=b"7"),
+    "hello_version_fraction": hello(version=b"1.9"),
+    "hello_threshold_negative": hello(threshold=b"-1"),
+    "hello_threshold_int_min": hello(threshold=b"-2147483648.5"),
+    "hello_token_1024": hello(token=b'"' + b"t" * 1024 + b'"'),
+    "hello_token_escapes": hello(token=b'"\\u00e9\\ud83d\\ude00\\ud800\\n\\u0000"'),
+    "hello_indented": b'{\n    "compress": true,\n    "compressMinSizeInBytes": 300,\n'
+                      b'    "dataStreamVersion": 1,\n    "hmacAlgorithm": 2,\n    "token": ' + TOKEN + b'\n}\n',
+    "hello_sixth_key": hello(extra=(("extra", b"1"),)),
+    "hello_duplicate_key": hello(extra=(("token", b'"again"'),)),
+    "hello_missing_key": json_object(("compress", b"true"), ("compressMinSizeInBytes", b"300"),
+                                     ("dataStreamVersion", b"1"), ("hmacAlgorithm", b"2")),
+    "hello_empty_token": hello(token=b'""'),
+    "hello_token_1025": hello(token=b'"' + b"t" * 1025 + b'"'),
+    "hello_token_number": hello(token=b"12"),
+    "hello_compress_1": hello(compress=b"1"),
+    "hello_version_0": hello(version=b"0"),
+    "hello_version_negative": hello(version=b"-1"),
+    "hello_version_huge": hello(version=b"1e300"),
+    "hello_version_2_31": hello(version=b"2147483648"),
+    "hello_version_string": hello(version=b'"1"'),
+    "hello_algorithm_unknown": hello(algorithm=b"99"),
+    "hello_algorithm_fraction": hello(algorithm=b"2.5"),
+    "hello_algorithm_huge": hello(algorithm=b"1e300"),
+    "hello_algorithm_negative": hello(algorithm=b"-2"),
+    "hello_threshold_huge": hello(threshold=b"1e300"),
+    "hello_threshold_null": hello(threshold=b"null"),
+    "hello_oversized": hello()[:-1] + b" " * 4096 + b"}",
+    "reply": reply(),
+    "reply_sha512": reply(algorithm=b"6"),
+    "reply_fourth_key": reply(extra=(("compress", b"true"),)),
+    "reply_version_0": reply(version=b"0"),
+    "reply_empty_token": reply(token=b'""'),
+    "reply_algorithm_unknown": reply(algorithm=b"1000"),
+    "array": b"[" + reply() + b"]",
+    "not_json": b"{\"dataStreamVersion\":1,",
+    "empty": b"",
+}
+
+
 def write_corpus(target, seeds):
     directory = CORPUS / target
     if directory.exists():
@@ -283,6 +418,8 @@ def main():
         for number, form in enumerate(QT_VALUES[kind]):
             qt_values[f"{kind}_{number}"] = u8(index) + form
     write_corpus("fuzz_DataStreamQtValues", qt_values)
+    write_corpus("fuzz_FrameReader", frame_seeds())
+    write_corpus("fuzz_Handshake", HANDSHAKES)
 
 
 if __name__ == "__main__":

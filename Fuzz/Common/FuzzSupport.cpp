@@ -29,7 +29,7 @@ void initialise()
 
 void fail(const char *what, const QByteArray &bytes)
 {
-    std::fprintf(stderr, "Round trip fault: %s\nBytes (%d): %s\n", what, int(bytes.size()),
+    std::fprintf(stderr, "Fuzz fault: %s\nBytes (%d): %s\n", what, int(bytes.size()),
                  bytes.left(512).toHex(' ').constData());
     __builtin_trap();
 }

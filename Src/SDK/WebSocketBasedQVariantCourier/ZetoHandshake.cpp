@@ -24,10 +24,35 @@ const QLatin1String CompressMinSizeInBytesKey("compressMinSizeInBytes");
 
 constexpr int RandomWordsInToken = 10;
 
+// Qt's JSON parser leaks an array or object whose key comes again later in
+// the same object. Handshake messages hold neither, so one that opens a
+// second array or object is refused before Qt parses it.
+bool opensOneContainerAtMost(const QByteArray &message)
+{
+    int containers = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : message) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == '{' || c == '[') && ++containers > 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // An object with exactly these keys, or nothing.
 std::optional<QJsonObject> parseObject(const QByteArray &message, std::initializer_list<QLatin1String> keys)
 {
-    if (message.size() > MaxHandshakeMessageSize)
+    if (message.size() > MaxHandshakeMessageSize || !opensOneContainerAtMost(message))
         return std::nullopt;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(message, &parseError);
