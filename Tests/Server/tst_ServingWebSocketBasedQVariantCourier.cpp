@@ -3,12 +3,15 @@
 #include <WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h>
 #include <WebSocketBasedQVariantCourier/ZetoWebSocketServer.h>
 
+#include <TestCertificates.h>
+
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QRandomGenerator>
 #include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QSslConfiguration>
+#include <QtNetwork/QSslSocket>
 #include <QtTest/QtTest>
 #include <QtWebSockets/QWebSocket>
 
@@ -21,6 +24,8 @@ using Zeto::ServingCourierSettings;
 using Zeto::ServingWebSocketBasedQVariantCourier;
 using Zeto::WebSocketBasedQVariantCourier;
 using Zeto::ZetoWebSocketServer;
+using Zeto::Testing::testClientSslConfiguration;
+using Zeto::Testing::testServerSslConfiguration;
 
 using ServingCourier = QSharedPointer<ServingWebSocketBasedQVariantCourier>;
 
@@ -43,15 +48,19 @@ ErrorInfo firstError(const QSignalSpy &errors)
     return errors.isEmpty() ? ErrorInfo() : errors.first().first().value<ErrorInfo>();
 }
 
+enum class Transport { Plain, Tls };
+
 // A ZetoWebSocketServer on 127.0.0.1 that keeps every courier it serves.
 class Server
 {
 public:
-    explicit Server(const ServingCourierSettings &settings)
+    explicit Server(const ServingCourierSettings &settings, Transport transport = Transport::Plain)
         : server(new ZetoWebSocketServer(settings))
     {
         QObject::connect(server.get(), &ZetoWebSocketServer::newCourier, server.get(),
                          [this](const ServingCourier &courier) { couriers.append(courier); });
+        if (transport == Transport::Tls)
+            server->setSslConfiguration(testServerSslConfiguration());
         server->listen(QHostAddress::LocalHost, 0);
     }
 
@@ -60,9 +69,11 @@ public:
         return QUrl(QStringLiteral("%1://127.0.0.1:%2/objects").arg(scheme).arg(server->serverPort()));
     }
 
-    std::unique_ptr<WebSocketBasedQVariantCourier> connectClient() const
+    std::unique_ptr<WebSocketBasedQVariantCourier>
+    connectClient(const QString &scheme = QStringLiteral("zeto"),
+                  const QSslConfiguration &sslConfiguration = QSslConfiguration::defaultConfiguration()) const
     {
-        return std::make_unique<WebSocketBasedQVariantCourier>(url(QStringLiteral("zeto")), QSslConfiguration(),
+        return std::make_unique<WebSocketBasedQVariantCourier>(url(scheme), sslConfiguration,
                                                                QNetworkProxy(QNetworkProxy::NoProxy));
     }
 
@@ -116,6 +127,9 @@ private Q_SLOTS:
     void outlivesItsServer();
     void carriesLargestValue();
     void setsLowDelayOnBothEnds();
+    void carriesFramesOverTls();
+    void refusesUntrustedCertificate();
+    void dropsUnfinishedTlsHandshake();
 
 private:
     ServingCourierSettings settings() const;
@@ -307,6 +321,58 @@ void tst_ServingWebSocketBasedQVariantCourier::setsLowDelayOnBothEnds()
     qInfo("48 KiB round trip, median %lld us", roundTrips.at(roundTrips.size() / 2));
     QVERIFY(roundTrips.at(roundTrips.size() / 2) < 30 * 1000);
     QCOMPARE(clientReceived.last().first(), value);
+}
+
+void tst_ServingWebSocketBasedQVariantCourier::carriesFramesOverTls()
+{
+    Server server(settings(), Transport::Tls);
+    QVERIFY(server.server->isSecure());
+    const auto client = server.connectClient(QStringLiteral("zetos"), testClientSslConfiguration());
+    QSignalSpy clientReceived(client.get(), &WebSocketBasedQVariantCourier::receivedQVariant);
+    QSignalSpy clientErrors(client.get(), &WebSocketBasedQVariantCourier::error);
+    client->sendQVariant(QStringLiteral("over TLS"));
+    QVERIFY(server.waitForCourier());
+    const ServingCourier serving = server.couriers.first();
+    QSignalSpy servingReceived(serving.data(), &ServingWebSocketBasedQVariantCourier::receivedQVariant);
+    const QVariant answer = randomBytes(4096);
+    serving->sendQVariant(answer);
+
+    QTRY_COMPARE(servingReceived.size(), 1);
+    QCOMPARE(servingReceived.first().first(), QVariant(QStringLiteral("over TLS")));
+    QTRY_COMPARE(clientReceived.size(), 1);
+    QCOMPARE(clientReceived.first().first(), answer);
+    QVERIFY(clientErrors.isEmpty());
+    const auto *tlsSocket = qobject_cast<QSslSocket *>(serving->tcpSocket());
+    QVERIFY(tlsSocket && tlsSocket->isEncrypted());
+    QCOMPARE(client->tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    QCOMPARE(serving->tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+}
+
+// The client does not ignore TLS errors: it reports the first and the server
+// never sees a WebSocket.
+void tst_ServingWebSocketBasedQVariantCourier::refusesUntrustedCertificate()
+{
+    Server server(settings(), Transport::Tls);
+    const auto client = server.connectClient(QStringLiteral("zetos"));
+    QSignalSpy clientErrors(client.get(), &WebSocketBasedQVariantCourier::error);
+    client->sendQVariant(QStringLiteral("never sent"));
+    QVERIFY(clientErrors.wait());
+    QCOMPARE(firstError(clientErrors), Zeto::makeErrorInfo(QSslError::SelfSignedCertificate));
+    QVERIFY(server.couriers.isEmpty());
+    QCOMPARE(clientErrors.size(), 1);
+}
+
+void tst_ServingWebSocketBasedQVariantCourier::dropsUnfinishedTlsHandshake()
+{
+    ServingCourierSettings chosen = settings();
+    chosen.handshakeTimeoutInMs = 100;
+    Server server(chosen, Transport::Tls);
+    QTcpSocket silent;
+    QSignalSpy disconnected(&silent, &QTcpSocket::disconnected);
+    silent.connectToHost(QHostAddress::LocalHost, server.server->serverPort());
+    QVERIFY(silent.waitForConnected(5000));
+    QVERIFY(disconnected.wait());
+    QVERIFY(server.couriers.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ServingWebSocketBasedQVariantCourier)

@@ -8,13 +8,24 @@ namespace Zeto {
 ZetoWebSocketServer::ZetoWebSocketServer(const ServingCourierSettings &settings, QObject *parent)
     : QObject(parent),
       m_settings(settings),
+      m_tcpServer(settings.handshakeTimeoutInMs),
       m_webSocketServer(QStringLiteral("Zeto"), QWebSocketServer::NonSecureMode)
 {
-    connect(&m_tcpServer, &QTcpServer::newConnection, this, &ZetoWebSocketServer::onNewTcpConnection);
+    connect(&m_tcpServer, &ZetoTcpServer::socketReady, &m_webSocketServer, &QWebSocketServer::handleConnection);
     connect(&m_webSocketServer, &QWebSocketServer::newConnection, this, &ZetoWebSocketServer::onNewWebSocketConnection);
 }
 
 ZetoWebSocketServer::~ZetoWebSocketServer() = default;
+
+void ZetoWebSocketServer::setSslConfiguration(const QSslConfiguration &sslConfiguration)
+{
+    m_tcpServer.setSslConfiguration(sslConfiguration);
+}
+
+bool ZetoWebSocketServer::isSecure() const
+{
+    return m_tcpServer.isSecure();
+}
 
 bool ZetoWebSocketServer::listen(const QHostAddress &address, quint16 port)
 {
@@ -39,14 +50,6 @@ quint16 ZetoWebSocketServer::serverPort() const
 QString ZetoWebSocketServer::errorString() const
 {
     return m_tcpServer.errorString();
-}
-
-void ZetoWebSocketServer::onNewTcpConnection()
-{
-    while (QTcpSocket *socket = m_tcpServer.nextPendingConnection()) {
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        m_webSocketServer.handleConnection(socket);
-    }
 }
 
 void ZetoWebSocketServer::onNewWebSocketConnection()

@@ -2,18 +2,18 @@
 #define ZETO_ZETOWEBSOCKETSERVER_H
 
 #include "ServingWebSocketBasedQVariantCourier.h"
+#include "ZetoTcpServer.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QSharedPointer>
 #include <QtNetwork/QHostAddress>
-#include <QtNetwork/QTcpServer>
 #include <QtWebSockets/QWebSocketServer>
 
 namespace Zeto {
 
-// Accepts plain WebSocket connections and serves each with a new courier.
-// The TCP connections are accepted here rather than by QWebSocketServer so
-// that TCP_NODELAY is on before the first byte is written.
+// Accepts WebSocket connections, plain or over TLS, and serves each with a
+// new courier. The TCP connections are accepted here rather than by
+// QWebSocketServer so that TCP_NODELAY is on before the first byte is written.
 class ZetoWebSocketServer : public QObject
 {
     Q_OBJECT
@@ -23,6 +23,11 @@ public:
     explicit ZetoWebSocketServer(const ServingCourierSettings &settings = ServingCourierSettings(),
                                  QObject *parent = nullptr);
     ~ZetoWebSocketServer() override;
+
+    // Serves every later connection over TLS (zetos://) with the
+    // configuration's local certificate and private key.
+    void setSslConfiguration(const QSslConfiguration &sslConfiguration);
+    bool isSecure() const;
 
     bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
     void close();
@@ -36,12 +41,11 @@ Q_SIGNALS:
     void newCourier(QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> courier);
 
 private:
-    void onNewTcpConnection();
     void onNewWebSocketConnection();
     void adoptTcpSocket(QWebSocket *webSocket);
 
     const ServingCourierSettings m_settings;
-    QTcpServer m_tcpServer;
+    ZetoTcpServer m_tcpServer;
     QWebSocketServer m_webSocketServer;
 };
 
