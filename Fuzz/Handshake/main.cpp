@@ -47,6 +47,11 @@ void checkRoundTrip(const Message &parsed, std::optional<Message> (*parse)(const
                     QByteArray (*serialize)(const Message &))
 {
     const QByteArray written = serialize(parsed);
+    // A token of control characters, each escaped in six bytes, can outgrow
+    // the limit on arriving messages once written again; we only ever write
+    // tokens of hex digits.
+    if (written.size() > Zeto::MaxHandshakeMessageSize)
+        return;
     const std::optional<Message> again = parse(written);
     if (!again)
         ZetoFuzz::fail("a written handshake message does not parse", written);

@@ -3,6 +3,8 @@
 #include <QtCore/QMessageAuthenticationCode>
 #include <QtCore/QThreadStorage>
 
+#include <cstring>
+
 namespace Zeto {
 
 namespace {
@@ -11,12 +13,14 @@ constexpr int WorkBufferSize = 0x100000;
 constexpr char PlainFlag = 0x00;
 constexpr char CompressedFlag = 0x01;
 
-QByteArray hmacHex(const FrameSettings &settings, char flag, const char *data, int size)
+// Lowercase, as QByteArray::toHex writes it, without a temporary array.
+void toHexInto(char *hex, const QByteArray &bytes)
 {
-    QMessageAuthenticationCode code(settings.hmacAlgorithm, settings.hmacKey);
-    code.addData(&flag, 1);
-    code.addData(data, size);
-    return code.result().toHex();
+    static const char digits[] = "0123456789abcdef";
+    for (const char byte : bytes) {
+        *hex++ = digits[(static_cast<unsigned char>(byte) >> 4) & 0xf];
+        *hex++ = digits[static_cast<unsigned char>(byte) & 0xf];
+    }
 }
 
 // Looks at every byte whatever the first difference, so that the time taken
@@ -80,10 +84,11 @@ bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings,
     if (data.size() > MaxMessageSize - hexLength - 1)
         return false;
     const char flag = compressed ? CompressedFlag : PlainFlag;
-    out.reserve(hexLength + 1 + data.size());
-    out.append(hmacHex(settings, flag, data.constData(), data.size()));
-    out.append(flag);
-    out.append(data);
+    out.resize(hexLength + 1 + data.size());
+    char *frame = out.data();
+    hmacHexInto(frame, settings, flag, data.constData(), data.size());
+    frame[hexLength] = flag;
+    std::memcpy(frame + hexLength + 1, data.constData(), size_t(data.size()));
     return true;
 }
 
@@ -96,7 +101,9 @@ bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, co
     const char flag = frame.at(hexLength);
     const char *data = frame.constData() + hexLength + 1;
     const int size = frame.size() - hexLength - 1;
-    if (!equalInConstantTime(hmacHex(settings, flag, data, size), frame.constData()))
+    m_expectedHmacHex.resize(hexLength);
+    hmacHexInto(m_expectedHmacHex.data(), settings, flag, data, size);
+    if (!equalInConstantTime(m_expectedHmacHex, frame.constData()))
         return false;
     switch (flag) {
     case PlainFlag:
@@ -108,6 +115,27 @@ bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, co
     default:
         return false;
     }
+}
+
+void QVariantReaderWriter::hmacHexInto(char *hex, const FrameSettings &settings, char flag, const char *data,
+                                       int size)
+{
+    QMessageAuthenticationCode &mac = macFor(settings);
+    mac.addData(&flag, 1);
+    mac.addData(data, size);
+    toHexInto(hex, mac.result());
+}
+
+QMessageAuthenticationCode &QVariantReaderWriter::macFor(const FrameSettings &settings)
+{
+    if (m_mac && m_macAlgorithm == settings.hmacAlgorithm && m_macKey == settings.hmacKey) {
+        m_mac->reset();
+        return *m_mac;
+    }
+    m_mac = std::make_unique<QMessageAuthenticationCode>(settings.hmacAlgorithm, settings.hmacKey);
+    m_macAlgorithm = settings.hmacAlgorithm;
+    m_macKey = settings.hmacKey;
+    return *m_mac;
 }
 
 bool QVariantReaderWriter::serialize(const QVariant &value, DataStream::Version version)

@@ -10,6 +10,10 @@
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QVariant>
 
+#include <memory>
+
+class QMessageAuthenticationCode;
+
 namespace Zeto {
 
 // What one connection agreed on in its handshake. Each courier keeps its own,
@@ -56,6 +60,8 @@ private:
     bool serialize(const QVariant &value, DataStream::Version version);
     bool compressSerialized(const FrameSettings &settings);
     bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);
+    void hmacHexInto(char *hex, const FrameSettings &settings, char flag, const char *data, int size);
+    QMessageAuthenticationCode &macFor(const FrameSettings &settings);
 
     QByteArray m_serialized;
     QByteArray m_compressed;
@@ -65,6 +71,12 @@ private:
     DataStream m_writeStream;
     DataStream m_readStream;
     DataCompressor m_compressor;
+    // The last connection's HMAC, kept so that its key (longer than a hash
+    // block) is not hashed again, nor the code allocated, for every frame.
+    std::unique_ptr<QMessageAuthenticationCode> m_mac;
+    QCryptographicHash::Algorithm m_macAlgorithm = QCryptographicHash::Sha1;
+    QByteArray m_macKey;
+    QByteArray m_expectedHmacHex;
 };
 
 } // namespace Zeto

@@ -582,12 +582,21 @@ void tst_WebSocketBasedQVariantCourier::codecKeepsSettingsPerCaller()
     FrameSettings plain;
     plain.hmacAlgorithm = QCryptographicHash::Sha512;
     plain.hmacKey = "second";
+    FrameSettings otherKey;
+    otherKey.hmacKey = "third";
     QByteArray first;
     QByteArray second;
+    QByteArray third;
     QVERIFY(codec.write(first, compressing, sampleValue()));
+    QVERIFY(codec.write(third, otherKey, sampleValue()));
     QVERIFY(codec.write(second, plain, sampleValue()));
     QCOMPARE(first.at(40), CompressedFlag);
+    QCOMPARE(first.left(40), hmacHex(Sha1, "first", first.mid(40)));
+    QCOMPARE(third, frame(Sha1, "third", PlainFlag, serialized(sampleValue())));
     QCOMPARE(second, frame(Sha512, "second", PlainFlag, serialized(sampleValue())));
+    QVariant read;
+    QVERIFY(codec.read(read, compressing, first));
+    QVERIFY(!codec.read(read, otherKey, first));
 }
 
 // Well-compressible values inflate beyond the 1 MiB work buffers.
