@@ -3,8 +3,6 @@
 #include <QtCore/QMessageAuthenticationCode>
 #include <QtCore/QThreadStorage>
 
-#include <cstring>
-
 namespace Zeto {
 
 namespace {
@@ -12,16 +10,6 @@ namespace {
 constexpr int WorkBufferSize = 0x100000;
 constexpr char PlainFlag = 0x00;
 constexpr char CompressedFlag = 0x01;
-
-// Lowercase, as QByteArray::toHex writes it, without a temporary array.
-void toHexInto(char *hex, const QByteArray &bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    for (const char byte : bytes) {
-        *hex++ = digits[(static_cast<unsigned char>(byte) >> 4) & 0xf];
-        *hex++ = digits[static_cast<unsigned char>(byte) & 0xf];
-    }
-}
 
 // Looks at every byte whatever the first difference, so that the time taken
 // tells a forger nothing about how much of a guess was right.
@@ -84,11 +72,10 @@ bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings,
     if (data.size() > MaxMessageSize - hexLength - 1)
         return false;
     const char flag = compressed ? CompressedFlag : PlainFlag;
-    out.resize(hexLength + 1 + data.size());
-    char *frame = out.data();
-    hmacHexInto(frame, settings, flag, data.constData(), data.size());
-    frame[hexLength] = flag;
-    std::memcpy(frame + hexLength + 1, data.constData(), size_t(data.size()));
+    out.reserve(hexLength + 1 + data.size());
+    out.append(hmacHex(settings, flag, data.constData(), data.size()));
+    out.append(flag);
+    out.append(data);
     return true;
 }
 
@@ -101,9 +88,7 @@ bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, co
     const char flag = frame.at(hexLength);
     const char *data = frame.constData() + hexLength + 1;
     const int size = frame.size() - hexLength - 1;
-    m_expectedHmacHex.resize(hexLength);
-    hmacHexInto(m_expectedHmacHex.data(), settings, flag, data, size);
-    if (!equalInConstantTime(m_expectedHmacHex, frame.constData()))
+    if (!equalInConstantTime(hmacHex(settings, flag, data, size), frame.constData()))
         return false;
     switch (flag) {
     case PlainFlag:
@@ -117,13 +102,12 @@ bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, co
     }
 }
 
-void QVariantReaderWriter::hmacHexInto(char *hex, const FrameSettings &settings, char flag, const char *data,
-                                       int size)
+QByteArray QVariantReaderWriter::hmacHex(const FrameSettings &settings, char flag, const char *data, int size)
 {
     QMessageAuthenticationCode &mac = macFor(settings);
     mac.addData(&flag, 1);
     mac.addData(data, size);
-    toHexInto(hex, mac.result());
+    return mac.result().toHex();
 }
 
 QMessageAuthenticationCode &QVariantReaderWriter::macFor(const FrameSettings &settings)

@@ -60,7 +60,7 @@ private:
     bool serialize(const QVariant &value, DataStream::Version version);
     bool compressSerialized(const FrameSettings &settings);
     bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);
-    void hmacHexInto(char *hex, const FrameSettings &settings, char flag, const char *data, int size);
+    QByteArray hmacHex(const FrameSettings &settings, char flag, const char *data, int size);
     QMessageAuthenticationCode &macFor(const FrameSettings &settings);
 
     QByteArray m_serialized;
@@ -76,7 +76,6 @@ private:
     std::unique_ptr<QMessageAuthenticationCode> m_mac;
     QCryptographicHash::Algorithm m_macAlgorithm = QCryptographicHash::Sha1;
     QByteArray m_macKey;
-    QByteArray m_expectedHmacHex;
 };
 
 } // namespace Zeto
