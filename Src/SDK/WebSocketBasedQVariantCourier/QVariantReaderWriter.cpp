@@ -79,6 +79,11 @@ bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings,
     return true;
 }
 
+bool QVariantReaderWriter::canWrite(const QVariant &value)
+{
+    return serialize(value, DataStream::DefaultVersion);
+}
+
 bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
 {
     out.clear();

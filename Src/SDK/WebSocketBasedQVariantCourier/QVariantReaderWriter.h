@@ -52,6 +52,10 @@ public:
     // Replaces out with the frame; false when the value cannot be written or
     // the frame would exceed MaxMessageSize.
     bool write(QByteArray &out, const FrameSettings &settings, const QVariant &value);
+    // Whether the value's stream form can be written within MaxMessageSize:
+    // checked before a value is promised to a peer, so that nothing that
+    // could never arrive is sent.
+    bool canWrite(const QVariant &value);
     // Replaces out with the value; false, with out invalid, when the frame
     // fails its HMAC, has an unknown flag or does not decompress or decode.
     bool read(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
