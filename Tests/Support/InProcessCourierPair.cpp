@@ -73,12 +73,13 @@ QSharedPointer<InProcessCourier> InProcessCourierPair::second() const
 
 bool InProcessCourierPair::deliverAll(int timeoutInMs)
 {
+    // One round at least, so that reports queued without a delivery arrive too.
     const QDeadlineTimer deadline(timeoutInMs);
-    while (m_first->pendingDeliveries() > 0 || m_second->pendingDeliveries() > 0) {
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    } while (m_first->pendingDeliveries() > 0 || m_second->pendingDeliveries() > 0);
     return true;
 }
 

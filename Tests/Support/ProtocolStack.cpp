@@ -40,6 +40,11 @@ QList<QSharedPointer<QObjectEndpoint>> ProtocolStack::servedEndpoints() const
     return *m_servedEndpoints;
 }
 
+void ProtocolStack::releaseServedEndpoints()
+{
+    m_servedEndpoints->clear();
+}
+
 EndpointPair pairEndpoints(const ProtocolStack &requester, const ProtocolStack &server, int timeoutInMs)
 {
     const QSharedPointer<QObjectEndpoint> endpoint = requester.factory()->createEndpoint();

@@ -29,6 +29,8 @@ public:
     QSharedPointer<MessageBroker> broker() const;
     QObjectEndpointFactory *factory() const;
     QList<QSharedPointer<QObjectEndpoint>> servedEndpoints() const;
+    // Lets the served endpoints go, as a server does when its client leaves.
+    void releaseServedEndpoints();
 
 private:
     QSharedPointer<MessageBroker> m_broker;
