@@ -1,5 +1,7 @@
 #include "TestObjects.h"
 
+#include <stdexcept>
+
 namespace Zeto {
 namespace Testing {
 
@@ -39,6 +41,74 @@ void Calculator::setValue(int value)
 void Calculator::reset()
 {
     setValue(0);
+}
+
+int SlotTarget::sum(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9)
+{
+    return a0 + a1 + a2 + a3 + a4 + a5 + a6 + a7 + a8 + a9;
+}
+
+int SlotTarget::scaled(int value, int factor)
+{
+    return value * factor;
+}
+
+qlonglong SlotTarget::wide(qlonglong value)
+{
+    return value;
+}
+
+QVariant SlotTarget::identity(const QVariant &value)
+{
+    return value;
+}
+
+void SlotTarget::fail()
+{
+    throw std::runtime_error("slot failed");
+}
+
+Unwritable SlotTarget::unwritable()
+{
+    return {};
+}
+
+void SlotTarget::record(int number, const QString &text)
+{
+    received = {number, text};
+}
+
+void SlotTarget::touch()
+{
+    received.append(QStringLiteral("touched"));
+}
+
+void SlotTarget::untagged()
+{
+}
+
+void SlotTarget::hidden()
+{
+}
+
+void Listener::onValue(int value)
+{
+    received.append(value);
+}
+
+void Listener::onPair(int number, const QString &text)
+{
+    received.append(QVariantList{number, text});
+}
+
+void Listener::onText(const QString &text)
+{
+    received.append(text);
+}
+
+void Listener::touch()
+{
+    ++touched;
 }
 
 } // namespace Testing

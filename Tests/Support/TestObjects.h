@@ -7,6 +7,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QSharedPointer>
 #include <QtCore/QString>
+#include <QtCore/QVariant>
 
 namespace Zeto {
 namespace Testing {
@@ -38,7 +39,64 @@ private:
     int m_value = 0;
 };
 
+// A type that Qt knows but the stream cannot write.
+struct Unwritable
+{
+    int value = 0;
+};
+
+// The edge cases of calls and links, as a class created for a peer.
+class SlotTarget : public Calculator
+{
+    Q_OBJECT
+
+public:
+    // Arguments of the last call of record(), or of sum().
+    QVariantList received;
+
+public Q_SLOTS:
+    REMOTE_SLOT int sum(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9);
+    REMOTE_SLOT int scaled(int value, int factor = 2);
+    REMOTE_SLOT qlonglong wide(qlonglong value);
+    REMOTE_SLOT QVariant identity(const QVariant &value);
+    REMOTE_SLOT void fail();
+    REMOTE_SLOT Zeto::Testing::Unwritable unwritable();
+    REMOTE_SLOT void record(int number, const QString &text);
+    REMOTE_SLOT void touch();
+    void untagged();
+
+protected Q_SLOTS:
+    REMOTE_SLOT void hidden();
+
+Q_SIGNALS:
+    REMOTE_SIGNAL void nothing();
+    REMOTE_SIGNAL void pair(int number, const QString &text);
+    REMOTE_SIGNAL void eleven(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9, int a10);
+};
+
+// An application's own object: any public signal and slot can be linked.
+class Listener : public QObject
+{
+    Q_OBJECT
+
+public:
+    QVariantList received;
+    int touched = 0;
+
+public Q_SLOTS:
+    void onValue(int value);
+    void onPair(int number, const QString &text);
+    void onText(const QString &text);
+    void touch();
+
+Q_SIGNALS:
+    void valueSent(int value);
+    void pairSent(int number, const QString &text);
+};
+
 } // namespace Testing
 } // namespace Zeto
+
+Q_DECLARE_METATYPE(Zeto::Testing::Unwritable)
 
 #endif // ZETO_TESTOBJECTS_H

@@ -4,6 +4,12 @@
 #include "../Messenger/Messenger.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
 #include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
+#include "ConnectedSignal.h"
+#include "Messages/CallSlotRequest.h"
+#include "Messages/CallSlotResponse.h"
+#include "Messages/ConnectionResponse.h"
+#include "Messages/DisconnectionRequest.h"
+#include "Messages/DisconnectionResponse.h"
 #include "Messages/InstantiateQObjectRequest.h"
 #include "Messages/InstantiateQObjectResponse.h"
 #include "Messages/InstantiatedQObjectDestroyedEvent.h"
@@ -52,6 +58,8 @@ QObjectEndpoint::~QObjectEndpoint()
     }
     for (const QByteArray &objectId : qAsConst(instantiatedIds))
         Q_EMIT instantiatedQObjectDestroyed(objectId, true);
+    for (const QSharedPointer<ConnectedSignal> &watcher : qAsConst(m_watchedSignals))
+        disconnect(watcher.data(), nullptr, this, nullptr);
     Q_EMIT endpointDestroyed(this);
     disconnect(m_messenger.data(), nullptr, this, nullptr);
 }
@@ -111,7 +119,19 @@ void QObjectEndpoint::announceConnected()
 void QObjectEndpoint::onReceivedMessage(const QVariant &message)
 {
     const int type = message.userType();
-    if (type == qMetaTypeId<InstantiateQObjectRequest>())
+    if (type == qMetaTypeId<CallSlotRequest>())
+        serveSlotCall(message.value<CallSlotRequest>());
+    else if (type == qMetaTypeId<CallSlotResponse>())
+        onSlotCallResponse(message.value<CallSlotResponse>());
+    else if (type == qMetaTypeId<ConnectionRequest>())
+        serveConnection(message.value<ConnectionRequest>());
+    else if (type == qMetaTypeId<ConnectionResponse>())
+        onConnectionResponse(message.value<ConnectionResponse>());
+    else if (type == qMetaTypeId<DisconnectionRequest>())
+        serveDisconnection(message.value<DisconnectionRequest>());
+    else if (type == qMetaTypeId<DisconnectionResponse>())
+        onDisconnectionResponse(message.value<DisconnectionResponse>());
+    else if (type == qMetaTypeId<InstantiateQObjectRequest>())
         serveInstantiation(message.value<InstantiateQObjectRequest>());
     else if (type == qMetaTypeId<InstantiateQObjectResponse>())
         onInstantiationResponse(message.value<InstantiateQObjectResponse>());
@@ -194,12 +214,16 @@ void QObjectEndpoint::onInstantiatedObjectDestroyedEvent(const InstantiatedQObje
 void QObjectEndpoint::onObjectDestroyed(QObject *object)
 {
     QVector<QByteArray> instantiatedIds;
+    QVector<QByteArray> linkIds;
     const QList<QByteArray> objectIds = m_objectIds.values(object);
     m_objectIds.remove(object);
     for (const QByteArray &objectId : objectIds) {
+        linkIds += takeLinksOfReceiver(objectId);
         if (m_registeredObjects.take(objectId).isInstantiated() && m_localInstantiations.remove(objectId))
             instantiatedIds.append(objectId);
     }
+    for (const QByteArray &connectionId : qAsConst(linkIds))
+        requestDisconnection(connectionId, ObjectDestroyed);
     for (const QByteArray &objectId : qAsConst(instantiatedIds))
         send(QVariant::fromValue(InstantiatedQObjectDestroyedEvent(objectId)));
     // A receiver may drop this endpoint.
@@ -226,6 +250,11 @@ void QObjectEndpoint::failInstantiationLater(const QByteArray &objectId, Connect
     QMetaObject::invokeMethod(
         this, [this, objectId, errorInfo] { Q_EMIT qObjectInstantiationFailed(objectId, errorInfo, true); },
         Qt::QueuedConnection);
+}
+
+bool QObjectEndpoint::isRegisteredHere(const QByteArray &objectId) const
+{
+    return m_registeredObjects.contains(objectId);
 }
 
 void QObjectEndpoint::send(const QVariant &message)

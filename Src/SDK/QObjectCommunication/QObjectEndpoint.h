@@ -4,7 +4,10 @@
 #include "../ZetoGlobal.h"
 #include "../ErrorHandler/ErrorHandler.h"
 #include "../RemoteObjects/RemoteObjectRepository.h"
+#include "Messages/ConnectionRequest.h"
+#include "Messages/DisconnectReason.h"
 #include "ObjectRecord.h"
+#include "SlotSignatureCache.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QHash>
@@ -14,11 +17,19 @@
 #include <QtCore/QSharedPointer>
 #include <QtCore/QUrl>
 #include <QtCore/QVariant>
+#include <QtCore/QVector>
 
 #include <optional>
 
 namespace Zeto {
 
+class CallSlotRequest;
+class CallSlotResponse;
+class ConnectedSignal;
+class ConnectedSignalEmittedEvent;
+class ConnectionResponse;
+class DisconnectionRequest;
+class DisconnectionResponse;
 class IConnectionInformationFactory;
 class InstantiateQObjectRequest;
 class InstantiateQObjectResponse;
@@ -38,6 +49,12 @@ public:
     // Objects created for one peer at most; more are refused with
     // TooManyRemoteObjects, so that a peer cannot grow the registry without end.
     static constexpr int MaxInstantiatedObjects = 1024;
+    // Links that a peer may make to this side's objects; more are refused
+    // with TooManyRemoteSignalSlotConnections.
+    static constexpr int MaxServedLinks = 4096;
+    // Linked emissions that wait for the peer's answer. Beyond it the peer is
+    // taken as not responding, and further emissions fail at once.
+    static constexpr int MaxPendingForwardedCalls = 65536;
 
     // A null messenger or connection information factory is a precondition
     // violation: the process ends.
@@ -61,6 +78,24 @@ public:
     // Empty, with nothing sent and no signal, for an empty class name or an
     // empty or invalid URL.
     QByteArray instantiateQObject(const QByteArray &className, const QUrl &url, const QVariant &argument);
+
+    // Calls a slot of the peer's object, named by the slot's name and the
+    // types of the arguments, or by a SLOT-coded signature. The result is
+    // the slot-call id; the outcome follows as slotCalled or slotCallFailed,
+    // never before the caller has the id.
+    QByteArray callSlot(const QByteArray &objectId, const char *slotName, const QVector<QVariant> &arguments);
+    QByteArray callSlot(const QByteArray &objectId, const QByteArray &slotSignature,
+                        const QVector<QVariant> &arguments);
+
+    // Links a SIGNAL-coded signal to a SLOT-coded slot across the
+    // connection; exactly one of the two objects is registered here. The
+    // result is the connection id; the outcome follows as
+    // connectedToRemoteObject or connectionToRemoteObjectFailed.
+    QByteArray connectToRemoteObject(const QByteArray &senderObjectId, const QByteArray &signal,
+                                     const QByteArray &receiverObjectId, const QByteArray &slot);
+    // Removes a link, or one still being made once it is made. Unknown ids
+    // are ignored.
+    void disconnectFromRemoteObject(const QByteArray &connectionId);
 
 Q_SIGNALS:
     // Emitted by the endpoint factory once the pair is complete.
@@ -93,8 +128,47 @@ private:
     void onInstantiationResponse(const InstantiateQObjectResponse &response);
     void onInstantiatedObjectDestroyedEvent(const InstantiatedQObjectDestroyedEvent &event);
 
+    // Slot calls.
+    QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
+                                 const QByteArray &slotSignature, const QVector<QVariant> &arguments);
+    std::optional<ConnectionError> refusalBeforeSending(const QVector<QVariant> &arguments) const;
+    void serveSlotCall(const CallSlotRequest &request);
+    std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
+    std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
+                                                            const QByteArray &normalizedSlot) const;
+    void onSlotCallResponse(const CallSlotResponse &response);
+    void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
+
+    // Links.
+    struct LinkedReceiver
+    {
+        QByteArray objectId;
+        QByteArray normalizedSlot;
+    };
+    struct PendingConnection
+    {
+        ConnectionRequest request;
+        bool disconnectRequested = false;
+    };
+    struct LinkEnds;
+    std::optional<ErrorInfo> validateLink(const ConnectionRequest &request, LinkEnds *ends) const;
+    void serveConnection(const ConnectionRequest &request);
+    std::optional<ErrorInfo> acceptLink(const ConnectionRequest &request);
+    bool watchSignal(const ConnectionRequest &request, QObject *emitter, int signalIndex);
+    void onConnectionResponse(const ConnectionResponse &response);
+    std::optional<ErrorInfo> completeLink(const ConnectionRequest &request, DisconnectReason *undoReason);
+    void serveDisconnection(const DisconnectionRequest &request);
+    void onDisconnectionResponse(const DisconnectionResponse &response);
+    bool removeLink(const QByteArray &connectionId);
+    void requestDisconnection(const QByteArray &connectionId, DisconnectReason reason);
+    void onWatchedSignalEmitted(const ConnectedSignalEmittedEvent &event);
+    void onEmitterDestroyed(const QByteArray &connectionId);
+    QVector<QByteArray> takeLinksOfReceiver(const QByteArray &objectId);
+    void failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo);
+
     QByteArray addRecord(const QByteArray &objectId, const ObjectRecord &record);
     void failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError);
+    bool isRegisteredHere(const QByteArray &objectId) const;
     void send(const QVariant &message);
     void reportInvalidMessage();
 
@@ -105,13 +179,22 @@ private:
     bool m_finished = false;
 
     QHash<QByteArray, ObjectRecord> m_registeredObjects;
+    QHash<QByteArray, QSharedPointer<ConnectedSignal>> m_watchedSignals;
+    QHash<QByteArray, LinkedReceiver> m_linkedReceivers;
     // The ids of each live object; the pointer is a key only, never used.
     QMultiHash<QObject *, QByteArray> m_objectIds;
     QSet<QByteArray> m_pendingInstantiations;
+    QSet<QByteArray> m_pendingSlotCalls;
+    QSet<QByteArray> m_pendingForwardedCalls;
+    // The requests themselves, so that a response is matched against what was
+    // asked and not against the peer's echo.
+    QHash<QByteArray, PendingConnection> m_pendingConnections;
+    QSet<QByteArray> m_pendingDisconnections;
     // Created here for the peer, and created at the peer for this side. A
     // peer's destruction event concerns only the second kind.
     QSet<QByteArray> m_localInstantiations;
     QSet<QByteArray> m_remoteInstantiations;
+    SlotSignatureCache m_slotSignatures;
 };
 
 } // namespace Zeto

@@ -1,0 +1,178 @@
+// The slot calls of QObjectEndpoint: asking the peer, serving the peer, and
+// the answers.
+
+#include "QObjectEndpoint.h"
+
+#include "../Messenger/Id.h"
+#include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
+#include "Messages/CallSlotRequest.h"
+#include "Messages/CallSlotResponse.h"
+#include "SlotInvocation.h"
+
+#include <QtCore/QMetaObject>
+
+#include <algorithm>
+
+namespace Zeto {
+
+namespace {
+
+// SLOT-coded: the code, the name, and the type names of the arguments.
+QByteArray slotSignatureOf(const char *slotName, const QVector<QVariant> &arguments)
+{
+    QByteArray signature = '1' + QByteArray(slotName) + '(';
+    for (int index = 0; index < arguments.size(); ++index) {
+        if (index > 0)
+            signature += ',';
+        signature += arguments.at(index).typeName();
+    }
+    return signature + ')';
+}
+
+bool areWritable(const QVector<QVariant> &arguments)
+{
+    QVariantReaderWriter &writer = QVariantReaderWriter::forCurrentThread();
+    return std::all_of(arguments.cbegin(), arguments.cend(),
+                       [&writer](const QVariant &argument) { return writer.canWrite(argument); });
+}
+
+} // namespace
+
+QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const char *slotName,
+                                     const QVector<QVariant> &arguments)
+{
+    if (!isValidId(objectId) || !slotName || arguments.size() > SlotInvocation::MaxArguments) {
+        const QByteArray slotCallId = generateId();
+        failSlotCallLater(slotCallId, InvalidMessage);
+        return slotCallId;
+    }
+    return callSlot(objectId, slotSignatureOf(slotName, arguments), arguments);
+}
+
+QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const QByteArray &slotSignature,
+                                     const QVector<QVariant> &arguments)
+{
+    const QByteArray slotCallId = generateId();
+    if (!isValidId(objectId) || slotSignature.isEmpty() || arguments.size() > SlotInvocation::MaxArguments) {
+        failSlotCallLater(slotCallId, InvalidMessage);
+    } else if (const std::optional<ConnectionError> refusal = refusalBeforeSending(arguments)) {
+        failSlotCallLater(slotCallId, *refusal);
+    } else {
+        m_pendingSlotCalls.insert(slotCallId);
+        send(QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})));
+    }
+    return slotCallId;
+}
+
+QByteArray QObjectEndpoint::callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
+                                              const QByteArray &slotSignature, const QVector<QVariant> &arguments)
+{
+    const QByteArray slotCallId = generateId();
+    if (!isValidId(connectionId) || !isValidId(receiverObjectId) || slotSignature.isEmpty()
+        || arguments.size() > SlotInvocation::MaxArguments) {
+        failSlotCallLater(slotCallId, InvalidMessage);
+    } else if (const std::optional<ConnectionError> refusal = refusalBeforeSending(arguments)) {
+        failSlotCallLater(slotCallId, *refusal);
+    } else if (m_pendingForwardedCalls.size() >= MaxPendingForwardedCalls) {
+        failSlotCallLater(slotCallId, PeerNotResponding);
+    } else {
+        m_pendingForwardedCalls.insert(slotCallId);
+        send(QVariant::fromValue(CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)));
+    }
+    return slotCallId;
+}
+
+// Sent, such a request would be lost on the way and its caller would wait
+// forever.
+std::optional<ConnectionError> QObjectEndpoint::refusalBeforeSending(const QVector<QVariant> &arguments) const
+{
+    if (m_finished)
+        return ConnectionDropped;
+    if (!areWritable(arguments))
+        return UnregisteredArgument;
+    return std::nullopt;
+}
+
+void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
+{
+    QVariant result;
+    const std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
+    if (failure) {
+        const ErrorInfo errorInfo = makeErrorInfo(*failure);
+        send(QVariant::fromValue(
+            CallSlotResponse(false, request.objectId(), request.slotCallId(), QVariant(), errorInfo)));
+        Q_EMIT slotCallFailed(request.slotCallId(), errorInfo, false);
+    } else {
+        send(QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {})));
+        Q_EMIT slotCalled(request.slotCallId(), result, false);
+    }
+}
+
+std::optional<ConnectionError> QObjectEndpoint::invokeRequestedSlot(const CallSlotRequest &request, QVariant *result)
+{
+    if (!isValidId(request.objectId()) || !isValidId(request.slotCallId())
+        || request.arguments().size() > SlotInvocation::MaxArguments)
+        return InvalidMessage;
+    const bool isForwarded = !request.connectionId().isEmpty();
+    const ObjectRecord record = m_registeredObjects.value(request.objectId());
+    // The application's own objects answer only the links it made to them.
+    if (!isForwarded && !record.isInstantiated())
+        return InvalidMessage;
+    if (isForwarded && !isValidId(request.connectionId()))
+        return InvalidMessage;
+    if (isForwarded && !m_linkedReceivers.contains(request.connectionId()))
+        return ConnectedReceiverNotFound;
+    const QByteArray normalizedSlot = m_slotSignatures.normalizedSlot(request.slotSignature());
+    if (normalizedSlot.isEmpty())
+        return InvalidMessage;
+    if (isForwarded) {
+        if (const std::optional<ConnectionError> failure = checkLinkOfForwardedCall(request, normalizedSlot))
+            return failure;
+    }
+    const int slotIndex = record.slotIndex(normalizedSlot);
+    QObject *object = record.object();
+    if (slotIndex < 0 || !object)
+        return RemoteSlotNotFound;
+    const QMetaMethod slot = object->metaObject()->method(slotIndex);
+    if (!slot.isValid())
+        return RemoteSlotNotFound;
+    const auto argumentCount = isForwarded ? SlotInvocation::LeadingArguments : SlotInvocation::ExactArguments;
+    return SlotInvocation(object, slot, argumentCount).invoke(request.arguments(), result);
+}
+
+// A link reaches only the receiver and the slot it was made for.
+std::optional<ConnectionError> QObjectEndpoint::checkLinkOfForwardedCall(const CallSlotRequest &request,
+                                                                         const QByteArray &normalizedSlot) const
+{
+    const LinkedReceiver receiver = m_linkedReceivers.value(request.connectionId());
+    if (receiver.objectId != request.objectId() || receiver.normalizedSlot != normalizedSlot)
+        return InvalidMessage;
+    return std::nullopt;
+}
+
+void QObjectEndpoint::onSlotCallResponse(const CallSlotResponse &response)
+{
+    const QByteArray slotCallId = response.slotCallId();
+    if (m_pendingSlotCalls.remove(slotCallId)) {
+        if (response.success())
+            Q_EMIT slotCalled(slotCallId, response.result(), true);
+        else
+            Q_EMIT slotCallFailed(slotCallId, response.errorInfo(), true);
+    } else if (m_pendingForwardedCalls.remove(slotCallId)) {
+        // The peer removed the link while the emission was on its way.
+        if (!response.success() && response.errorInfo() != makeErrorInfo(ConnectedReceiverNotFound))
+            Q_EMIT slotCallFailed(slotCallId, response.errorInfo(), true);
+    } else {
+        reportInvalidMessage();
+    }
+}
+
+void QObjectEndpoint::failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError)
+{
+    const ErrorInfo errorInfo = makeErrorInfo(connectionError);
+    QMetaObject::invokeMethod(
+        this, [this, slotCallId, errorInfo] { Q_EMIT slotCallFailed(slotCallId, errorInfo, true); },
+        Qt::QueuedConnection);
+}
+
+} // namespace Zeto

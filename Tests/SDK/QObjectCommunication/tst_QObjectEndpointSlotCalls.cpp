@@ -1,0 +1,235 @@
+#include "EndpointPeers.h"
+#include "ErrorHandler/ErrorHandler.h"
+#include "Messenger/Id.h"
+#include "QObjectCommunication/Messages/CallSlotRequest.h"
+#include "QObjectCommunication/Messages/CallSlotResponse.h"
+#include "QObjectCommunication/SlotSignatureCache.h"
+#include "TestObjects.h"
+
+#include <QtTest/QtTest>
+
+using namespace Zeto;
+using namespace Zeto::Testing;
+
+namespace {
+
+QVector<QVariant> integers(int count)
+{
+    QVector<QVariant> values;
+    for (int value = 0; value < count; ++value)
+        values.append(value);
+    return values;
+}
+
+// By name, or by signature when the text carries the SLOT code.
+QByteArray call(QObjectEndpoint &endpoint, const QByteArray &objectId, const QByteArray &slot,
+                const QVector<QVariant> &arguments)
+{
+    if (slot.startsWith('1'))
+        return endpoint.callSlot(objectId, slot, arguments);
+    return endpoint.callSlot(objectId, slot.constData(), arguments);
+}
+
+} // namespace
+
+class tst_QObjectEndpointSlotCalls : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void calls_data();
+    void calls();
+    void refusedBeforeSending_data();
+    void refusedBeforeSending();
+    void applicationObjectsAnswerOnlyTheirLinks();
+    void answersWithoutACall_data();
+    void answersWithoutACall();
+    void cacheIsEmptiedWhenFull();
+};
+
+void tst_QObjectEndpointSlotCalls::initTestCase()
+{
+    qRegisterMetaType<ErrorInfo>();
+}
+
+void tst_QObjectEndpointSlotCalls::calls_data()
+{
+    QTest::addColumn<QByteArray>("className");
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QVector<QVariant>>("arguments");
+    QTest::addColumn<bool>("succeeds");
+    // The result as describe() shows it, or the error code.
+    QTest::addColumn<QByteArray>("outcome");
+
+    const QByteArray target = SlotTargetClass;
+    QTest::newRow("int result") << CalculatorClass << QByteArray("add") << QVector<QVariant>{2, 3} << true
+                                << QByteArray("int:5");
+    QTest::newRow("text result") << CalculatorClass << QByteArray("echo") << QVector<QVariant>{QStringLiteral("hi")}
+                                 << true << QByteArray("QString:hi");
+    QTest::newRow("void slot") << target << QByteArray("touch") << QVector<QVariant>() << true << QByteArray("invalid");
+    QTest::newRow("ten arguments") << target << QByteArray("sum") << integers(10) << true << QByteArray("int:45");
+    QTest::newRow("default argument left out") << target << QByteArray("scaled") << QVector<QVariant>{4} << true
+                                               << QByteArray("int:8");
+    QTest::newRow("default argument given") << target << QByteArray("scaled") << QVector<QVariant>{4, 3} << true
+                                            << QByteArray("int:12");
+    QTest::newRow("alias in signature") << target << QByteArray("1wide(qint64)")
+                                        << QVector<QVariant>{qlonglong(1) << 40} << true
+                                        << QByteArray("qlonglong:1099511627776");
+    QTest::newRow("any value for a QVariant") << target << QByteArray("1identity(QVariant)")
+                                              << QVector<QVariant>{7} << true << QByteArray("int:7");
+    QTest::newRow("argument missing") << target << QByteArray("record") << QVector<QVariant>{1} << false
+                                      << code(RemoteSlotNotFound);
+    QTest::newRow("protected slot") << target << QByteArray("hidden") << QVector<QVariant>() << false
+                                    << code(RemoteSlotNotFound);
+    QTest::newRow("inherited slot") << target << QByteArray("add") << QVector<QVariant>{2, 3} << false
+                                    << code(RemoteSlotNotFound);
+    QTest::newRow("untagged slot") << target << QByteArray("untagged") << QVector<QVariant>() << false
+                                   << code(RemoteSlotNotFound);
+    QTest::newRow("slot throws") << target << QByteArray("fail") << QVector<QVariant>() << false
+                                 << code(RemoteSlotRaisedException);
+    QTest::newRow("text for a number") << target << QByteArray("1wide(qlonglong)")
+                                       << QVector<QVariant>{QStringLiteral("bits")} << false << code(InvalidMessage);
+    QTest::newRow("more values than parameters") << target << QByteArray("1touch()") << QVector<QVariant>{1}
+                                                 << false << code(InvalidMessage);
+    QTest::newRow("pointer in signature") << target << QByteArray("1touch(int*)") << QVector<QVariant>() << false
+                                          << code(InvalidMessage);
+    QTest::newRow("result cannot travel") << target << QByteArray("unwritable") << QVector<QVariant>() << false
+                                          << code(UnregisteredArgument);
+}
+
+void tst_QObjectEndpointSlotCalls::calls()
+{
+    QFETCH(QByteArray, className);
+    QFETCH(QByteArray, slot);
+    QFETCH(QVector<QVariant>, arguments);
+    QFETCH(bool, succeeds);
+    QFETCH(QByteArray, outcome);
+
+    EndpointPeers peers;
+    const QByteArray objectId =
+        peers.instantiate(className, urlWithPath(className == CalculatorClass ? "/calc" : "/target"));
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+    EndpointOutcomes server(peers.endpoints.server.data());
+
+    const QByteArray slotCallId = call(*peers.endpoints.requester, objectId, slot, arguments);
+    QVERIFY(peers.couriers.deliverAll());
+
+    const char *signal = succeeds ? "called" : "callFailed";
+    QCOMPARE(requester.log, QByteArrayList{Testing::outcome(signal, slotCallId, outcome, true)});
+    QCOMPARE(server.log, QByteArrayList{Testing::outcome(signal, slotCallId, outcome, false)});
+
+    // Whatever the slot did, the endpoint goes on serving.
+    if (className == SlotTargetClass) {
+        peers.endpoints.requester->callSlot(objectId, "touch", {});
+        QVERIFY(peers.couriers.deliverAll());
+        QVERIFY(requester.log.constLast().startsWith("called"));
+    }
+}
+
+void tst_QObjectEndpointSlotCalls::refusedBeforeSending_data()
+{
+    QTest::addColumn<bool>("validObject");
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QVector<QVariant>>("arguments");
+    QTest::addColumn<bool>("finishFirst");
+    QTest::addColumn<QByteArray>("error");
+
+    QTest::newRow("invalid object id") << false << QByteArray("add") << QVector<QVariant>() << false
+                                       << code(InvalidMessage);
+    QTest::newRow("eleven arguments") << true << QByteArray("sum") << integers(11) << false << code(InvalidMessage);
+    QTest::newRow("empty signature") << true << QByteArray("1") << QVector<QVariant>() << false
+                                     << code(InvalidMessage);
+    QTest::newRow("argument cannot travel")
+        << true << QByteArray("echo") << QVector<QVariant>{QVariantList{1, QVariant::fromValue(Unwritable())}}
+        << false << code(UnregisteredArgument);
+    QTest::newRow("finished endpoint") << true << QByteArray("add") << QVector<QVariant>{1, 2} << true
+                                       << code(ConnectionDropped);
+}
+
+void tst_QObjectEndpointSlotCalls::refusedBeforeSending()
+{
+    QFETCH(bool, validObject);
+    QFETCH(QByteArray, slot);
+    QFETCH(QVector<QVariant>, arguments);
+    QFETCH(bool, finishFirst);
+    QFETCH(QByteArray, error);
+
+    EndpointPeers peers;
+    const QByteArray objectId = validObject ? peers.instantiate() : QByteArray("object");
+    if (finishFirst)
+        peers.dropServerEndpoint();
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+    peers.couriers.first()->clearSentQVariants();
+    if (error == code(UnregisteredArgument))
+        expectUnwritableWarnings();
+
+    const QByteArray slotCallId =
+        slot == "1" ? peers.endpoints.requester->callSlot(objectId, QByteArray(), arguments)
+                    : call(*peers.endpoints.requester, objectId, slot, arguments);
+    QVERIFY(isValidId(slotCallId));
+    QVERIFY(requester.log.isEmpty());
+    QVERIFY(peers.couriers.deliverAll());
+
+    QCOMPARE(requester.log, QByteArrayList{outcome("callFailed", slotCallId, error, true)});
+    QVERIFY(peers.couriers.first()->sentQVariants().isEmpty());
+}
+
+void tst_QObjectEndpointSlotCalls::applicationObjectsAnswerOnlyTheirLinks()
+{
+    EndpointPeers peers;
+    Listener listener;
+    const QByteArray listenerId = peers.endpoints.server->registerQObject(&listener);
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+
+    const QByteArray direct = peers.endpoints.requester->callSlot(listenerId, "touch", {});
+    const QByteArray unlinked = generateId();
+    peers.injectToServer(QVariant::fromValue(CallSlotRequest(listenerId, unlinked, "1touch()", {}, generateId())));
+    QVERIFY(peers.couriers.deliverAll());
+
+    // The second answer concerns a call the requester never made.
+    QCOMPARE(requester.log, (QByteArrayList{outcome("callFailed", direct, code(InvalidMessage), true),
+                                            outcome("error", {}, code(InvalidMessage), false)}));
+    QCOMPARE(listener.touched, 0);
+}
+
+void tst_QObjectEndpointSlotCalls::answersWithoutACall_data()
+{
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<bool>("reportsError");
+
+    QTest::newRow("success") << true << true;
+    QTest::newRow("failure") << false << true;
+}
+
+void tst_QObjectEndpointSlotCalls::answersWithoutACall()
+{
+    QFETCH(bool, success);
+    QFETCH(bool, reportsError);
+
+    EndpointPeers peers;
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+
+    peers.injectToRequester(QVariant::fromValue(CallSlotResponse(success, generateId(), generateId(), QVariant(),
+                                                                 makeErrorInfo(ConnectedReceiverNotFound))));
+    QVERIFY(peers.couriers.deliverAll());
+
+    QCOMPARE(requester.log.size(), reportsError ? 1 : 0);
+}
+
+void tst_QObjectEndpointSlotCalls::cacheIsEmptiedWhenFull()
+{
+    SlotSignatureCache cache;
+    for (int spaces = 0; spaces < SlotSignatureCache::MaxEntries; ++spaces)
+        QCOMPARE(cache.normalizedSlot("1scaled(" + QByteArray(spaces, ' ') + "int)"), QByteArray("scaled(int)"));
+    QCOMPARE(cache.size(), SlotSignatureCache::MaxEntries);
+
+    QCOMPARE(cache.normalizedSlot("1scaled(int )"), QByteArray("scaled(int)"));
+    QCOMPARE(cache.size(), 1);
+    QVERIFY(cache.normalizedSlot("2scaled(int)").isEmpty());
+    QCOMPARE(cache.size(), 1);
+}
+
+QTEST_MAIN(tst_QObjectEndpointSlotCalls)
+#include "tst_QObjectEndpointSlotCalls.moc"
