@@ -98,7 +98,7 @@ void Listener::onValue(int value)
 
 void Listener::onPair(int number, const QString &text)
 {
-    received.append(QVariantList{number, text});
+    received.append(QVariant(QVariantList{number, text}));
 }
 
 void Listener::onText(const QString &text)
