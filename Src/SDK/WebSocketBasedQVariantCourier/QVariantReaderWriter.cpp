@@ -1,7 +1,6 @@
 #include "QVariantReaderWriter.h"
 
 #include <QtCore/QMessageAuthenticationCode>
-#include <QtCore/QThreadStorage>
 
 namespace Zeto {
 
@@ -50,10 +49,9 @@ QVariantReaderWriter::~QVariantReaderWriter() = default;
 
 QVariantReaderWriter &QVariantReaderWriter::forCurrentThread()
 {
-    static QThreadStorage<QVariantReaderWriter *> codecs;
-    if (!codecs.hasLocalData())
-        codecs.setLocalData(new QVariantReaderWriter);
-    return *codecs.localData();
+    // Freed when its thread ends, the main thread included.
+    thread_local QVariantReaderWriter codec;
+    return codec;
 }
 
 int QVariantReaderWriter::hmacHexLength(QCryptographicHash::Algorithm algorithm)
