@@ -1,0 +1,178 @@
+#include "DataStream/StreamHelper.h"
+#include "QObjectInfo/MethodSignature.h"
+
+#include <QtCore/QMap>
+#include <QtTest/QtTest>
+
+// One-letter type names must canonicalise like longer ones.
+struct T
+{
+    int value = 0;
+};
+Q_DECLARE_METATYPE(T)
+
+namespace Zeto {
+
+// Only registration is needed here; the values never travel.
+template <typename Value>
+DataStream &operator<<(DataStream &stream, const Value &) { return stream; }
+template <typename Value>
+DataStream &operator>>(DataStream &stream, Value &) { return stream; }
+
+} // namespace Zeto
+
+namespace {
+
+using Zeto::MethodSignature;
+
+const QByteArray InvalidCode = "Invalid method signature. Signature must be non empty and must be defined "
+                               "enclosed in either SIGNAL or SLOT macros";
+const QByteArray BeyondLimits = "Invalid method signature. Signature must not be longer than 1100 bytes nor "
+                                "nest more than 16 template levels";
+
+QByteArray pointerError(const QByteArray &coded, const QByteArray &argument)
+{
+    return "Failed to process method signature " + coded + ". Argument " + argument
+        + " is not valid. Pointers are not allowed in remote signal-slot connections.";
+}
+
+// The first type, then ",int" up to the length (which the first type's size
+// must reach in steps of four).
+QByteArray parameterList(const QByteArray &first, int length)
+{
+    return first + QByteArray(",int").repeated((length - first.size()) / 4);
+}
+
+QByteArray nested(int depth)
+{
+    return QByteArray("QList<").repeated(depth) + "int" + QByteArray(">").repeated(depth);
+}
+
+} // namespace
+
+class tst_MethodSignature : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void parse_data();
+    void parse();
+    void areCompatible_data();
+    void areCompatible();
+};
+
+void tst_MethodSignature::initTestCase()
+{
+    Zeto::registerType<T>();
+    Zeto::registerType<std::string>();
+    Zeto::registerType<QList<int>>();
+    Zeto::registerType<QMap<QString, signed char>>();
+}
+
+void tst_MethodSignature::parse_data()
+{
+    QTest::addColumn<QByteArray>("coded");
+    QTest::addColumn<bool>("isSignal");
+    QTest::addColumn<bool>("isSlot");
+    QTest::addColumn<QByteArray>("normalized");
+    QTest::addColumn<QByteArray>("error");
+
+    QTest::newRow("empty") << QByteArray() << false << false << QByteArray() << InvalidCode;
+    QTest::newRow("method code 0") << QByteArray("0run()") << false << false << QByteArray() << InvalidCode;
+    QTest::newRow("no code") << QByteArray("run()") << false << false << QByteArray() << InvalidCode;
+    QTest::newRow("signal") << QByteArray("2finished()") << true << false << QByteArray("finished()")
+                            << QByteArray();
+    QTest::newRow("const reference dropped") << QByteArray("1set(const QString &)") << false << true
+                                             << QByteArray("set(QString)") << QByteArray();
+    QTest::newRow("reference kept") << QByteArray("1set(QString&)") << false << true
+                                    << QByteArray("set(QString&)") << QByteArray();
+    QTest::newRow("alias") << QByteArray("1setValue(qint64)") << false << true
+                           << QByteArray("setValue(qlonglong)") << QByteArray();
+    QTest::newRow("several arguments") << QByteArray("1f(quint8, const std::string &,QVariantMap)") << false
+                                       << true << QByteArray("f(uchar,std::string,QVariantMap)") << QByteArray();
+    QTest::newRow("alias in template") << QByteArray("2changed(QList<qint32>)") << true << false
+                                       << QByteArray("changed(QList<int>)") << QByteArray();
+    QTest::newRow("comma in template") << QByteArray("2s(QMap<QString,qint8>)") << true << false
+                                       << QByteArray("s(QMap<QString,signed char>)") << QByteArray();
+    QTest::newRow("one-letter type") << QByteArray("1f(T)") << false << true << QByteArray("f(T)")
+                                     << QByteArray();
+    QTest::newRow("pointer") << QByteArray("1set(int*)") << false << true << QByteArray()
+                             << pointerError("1set(int*)", "int*");
+    QTest::newRow("pointer to pointer") << QByteArray("1set(char**)") << false << true << QByteArray()
+                                        << pointerError("1set(char**)", "char**");
+    QTest::newRow("reference to pointer") << QByteArray("1set(int,int*&)") << false << true << QByteArray()
+                                          << pointerError("1set(int,int*&)", "int*&");
+    QTest::newRow("unregistered") << QByteArray("1take(MyType)") << false << true << QByteArray()
+                                  << QByteArray("Argument MyType is not registered.");
+    QTest::newRow("unregistered template") << QByteArray("1take(QList<MyType>)") << false << true << QByteArray()
+                                           << QByteArray("Argument QList<MyType> is not registered.");
+    QTest::newRow("bracket first") << QByteArray("1take(int,>int)") << false << true << QByteArray()
+                                   << QByteArray("Argument >int is not valid.");
+
+    const QByteArray longest = parameterList("uint", MethodSignature::MaxParameterListLength);
+    QTest::newRow("parameter list of 1024") << "1f(" + longest + ')' << false << true << "f(" + longest + ')'
+                                            << QByteArray();
+    QTest::newRow("parameter list of 1025") << "1f(" + parameterList("short", 1025) + ')' << false << true << QByteArray()
+                                            << QByteArray();
+    // Code, name, parentheses and the longest parameter list: 1100 bytes.
+    const QByteArray name(MethodSignature::MaxCodedLength - 3 - MethodSignature::MaxParameterListLength, 'n');
+    QTest::newRow("1100 bytes") << "1" + name + '(' + longest + ')' << false << true << name + '(' + longest + ')'
+                                << QByteArray();
+    QTest::newRow("1101 bytes") << "1" + name + "n(" + longest + ')' << false << true << QByteArray()
+                                << BeyondLimits;
+    QTest::newRow("nesting 16") << "2f(" + nested(16) + ')' << true << false << QByteArray()
+                                << "Argument " + QMetaObject::normalizedType(nested(16)) + " is not registered.";
+    QTest::newRow("nesting 17") << "2f(" + nested(17) + ')' << true << false << QByteArray() << BeyondLimits;
+    QTest::newRow("nesting 17 after closings") << "2f(" + QByteArray(">>>>") + nested(17) + ')' << true << false
+                                               << QByteArray() << BeyondLimits;
+}
+
+void tst_MethodSignature::parse()
+{
+    QFETCH(QByteArray, coded);
+    QFETCH(bool, isSignal);
+    QFETCH(bool, isSlot);
+    QFETCH(QByteArray, normalized);
+    QFETCH(QByteArray, error);
+
+    const MethodSignature signature(coded);
+    QCOMPARE(signature.codedSignature(), coded);
+    QCOMPARE(signature.isSignal(), isSignal);
+    QCOMPARE(signature.isSlot(), isSlot);
+    QCOMPARE(signature.normalizedSignature(), normalized);
+    QCOMPARE(signature.errorString(), error);
+    QCOMPARE(signature.errorString().isNull(), error.isNull());
+    if (!normalized.isEmpty())
+        QCOMPARE(MethodSignature('2' + normalized).normalizedSignature(), normalized);
+}
+
+void tst_MethodSignature::areCompatible_data()
+{
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<bool>("compatible");
+
+    QTest::newRow("same arguments") << QByteArray("2f(int,QString)") << QByteArray("1g(int,QString)") << true;
+    QTest::newRow("leading part") << QByteArray("2f(int,QString)") << QByteArray("1g(int)") << true;
+    QTest::newRow("no arguments") << QByteArray("2f(int)") << QByteArray("1g()") << true;
+    QTest::newRow("aliases") << QByteArray("2f(qint64)") << QByteArray("1g(qlonglong)") << true;
+    QTest::newRow("other type") << QByteArray("2f(int)") << QByteArray("1g(QString)") << false;
+    QTest::newRow("trailing part") << QByteArray("2f(int,QString)") << QByteArray("1g(QString)") << false;
+    QTest::newRow("more arguments") << QByteArray("2f()") << QByteArray("1g(int)") << false;
+    QTest::newRow("signal coded as slot") << QByteArray("1f(int)") << QByteArray("1g(int)") << false;
+    QTest::newRow("slot coded as signal") << QByteArray("2f(int)") << QByteArray("2g(int)") << false;
+    QTest::newRow("failed parse") << QByteArray("2f(int*)") << QByteArray("1g()") << false;
+}
+
+void tst_MethodSignature::areCompatible()
+{
+    QFETCH(QByteArray, signal);
+    QFETCH(QByteArray, slot);
+    QFETCH(bool, compatible);
+
+    QCOMPARE(Zeto::areCompatible(MethodSignature(signal), MethodSignature(slot)), compatible);
+}
+
+QTEST_GUILESS_MAIN(tst_MethodSignature)
+#include "tst_MethodSignature.moc"
