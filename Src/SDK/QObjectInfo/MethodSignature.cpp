@@ -8,6 +8,8 @@
 #include <QtCore/QMetaObject>
 #include <QtCore/QMetaType>
 
+#include <algorithm>
+
 namespace Zeto {
 
 class MethodSignatureData : public QSharedData
@@ -62,18 +64,19 @@ QByteArray invalidCodeMessage()
                              "in either SIGNAL or SLOT macros");
 }
 
-QByteArray beyondLimitsMessage()
+QByteArray refusedTextMessage()
 {
-    return "Invalid method signature. Signature must not be longer than "
-        + QByteArray::number(MethodSignature::MaxCodedLength) + " bytes nor nest more than "
+    return "Invalid method signature. Signature must be text without NUL bytes of at most "
+        + QByteArray::number(MethodSignature::MaxCodedLength) + " bytes, nesting at most "
         + QByteArray::number(MethodSignature::MaxTemplateNesting) + " template levels";
 }
 
 // Qt's normalisation recurses once per nested "<" and rescans the text on
-// every level, so a peer's text is bounded before any of it runs.
-bool exceedsParsingLimits(const QByteArray &text)
+// every level, so a peer's text is bounded before any of it runs. Qt reads it
+// as a C string, which must not end before the text does.
+bool isRefusedBeforeNormalisation(const QByteArray &text)
 {
-    if (text.size() > MethodSignature::MaxCodedLength)
+    if (text.size() > MethodSignature::MaxCodedLength || text.contains('\0'))
         return true;
     int depth = 0;
     for (const char c : text) {
@@ -83,6 +86,21 @@ bool exceedsParsingLimits(const QByteArray &text)
             --depth;
     }
     return false;
+}
+
+QByteArray invalidNameMessage()
+{
+    return QByteArrayLiteral("Invalid method signature. The method name must be an identifier");
+}
+
+// Only a C++ identifier can name a method; anything else would merely be
+// looked up in vain, and Qt may normalise it differently a second time.
+bool isIdentifier(const QByteArray &name)
+{
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    return !name.isEmpty() && isLetter(name.at(0))
+        && std::all_of(name.begin(), name.end(), [&](char c) { return isLetter(c) || isDigit(c); });
 }
 
 // The argument types: the pieces between the commas outside angle brackets.
@@ -175,15 +193,21 @@ void parse(MethodSignatureData &d)
         d.errorString = invalidCodeMessage();
         return;
     }
-    if (exceedsParsingLimits(text)) {
-        d.errorString = beyondLimitsMessage();
+    if (isRefusedBeforeNormalisation(text)) {
+        d.errorString = refusedTextMessage();
         return;
     }
 
-    const QByteArray signature = QMetaObject::normalizedSignature(text.constData() + 1);
+    // A deep copy: the text may be raw data without a terminating NUL.
+    const QByteArray withoutCode(text.constData() + 1, text.size() - 1);
+    const QByteArray signature = QMetaObject::normalizedSignature(withoutCode.constData());
     const int open = signature.indexOf('(');
     const int close = open < 0 ? -1 : signature.indexOf(')', open);
     const QByteArray name = signature.left(open).simplified();
+    if (!isIdentifier(name)) {
+        d.errorString = invalidNameMessage();
+        return;
+    }
     const QByteArray parameterList =
         open < 0 ? QByteArray() : signature.mid(open + 1, close < 0 ? -1 : close - open - 1).simplified();
     if (parameterList.isEmpty()) {

@@ -15,7 +15,8 @@ class MethodSignatureData;
 // argument carries Qt's registered type name, so that both peers spell the
 // same method alike. Only types that can travel are accepted, and no pointers.
 // The text comes from a peer: parsing never logs and never throws, and refuses
-// texts whose size or nesting would make Qt's normalisation costly.
+// texts whose size or nesting would make Qt's normalisation costly, and texts
+// holding a NUL byte, where Qt's normalisation would stop reading.
 class ZETO_PROTOCOL_EXPORT MethodSignature
 {
 public:

@@ -15,12 +15,18 @@ using HttpVerb = RemoteQObjectInfo::HttpVerb;
 
 constexpr int HttpVerbCount = 5;
 
-constexpr QLatin1String RemoteSignalTag("REMOTE_SIGNAL");
-constexpr QLatin1String RemoteSlotTag("REMOTE_SLOT");
+// Sized at compile time, so that nothing runs for them when the library loads.
+template <int Size>
+constexpr QLatin1String tagName(const char (&text)[Size])
+{
+    return QLatin1String(text, Size - 1);
+}
+
+constexpr QLatin1String RemoteSignalTag = tagName("REMOTE_SIGNAL");
+constexpr QLatin1String RemoteSlotTag = tagName("REMOTE_SLOT");
 // In the order of HttpVerb.
 constexpr std::array<QLatin1String, HttpVerbCount> HttpTags = {
-    QLatin1String("HTTP_POST"), QLatin1String("HTTP_GET"), QLatin1String("HTTP_PUT"),
-    QLatin1String("HTTP_PATCH"), QLatin1String("HTTP_DELETE")};
+    tagName("HTTP_POST"), tagName("HTTP_GET"), tagName("HTTP_PUT"), tagName("HTTP_PATCH"), tagName("HTTP_DELETE")};
 
 enum class TagKind { Untagged, RemoteSignal, RemoteSlot, Http, Invalid };
 

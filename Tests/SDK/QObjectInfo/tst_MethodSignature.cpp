@@ -27,8 +27,9 @@ using Zeto::MethodSignature;
 
 const QByteArray InvalidCode = "Invalid method signature. Signature must be non empty and must be defined "
                                "enclosed in either SIGNAL or SLOT macros";
-const QByteArray BeyondLimits = "Invalid method signature. Signature must not be longer than 1100 bytes nor "
-                                "nest more than 16 template levels";
+const QByteArray InvalidName = "Invalid method signature. The method name must be an identifier";
+const QByteArray Refused = "Invalid method signature. Signature must be text without NUL bytes of at most 1100 "
+                           "bytes, nesting at most 16 template levels";
 
 QByteArray pointerError(const QByteArray &coded, const QByteArray &argument)
 {
@@ -81,6 +82,9 @@ void tst_MethodSignature::parse_data()
     QTest::newRow("empty") << QByteArray() << false << false << QByteArray() << InvalidCode;
     QTest::newRow("method code 0") << QByteArray("0run()") << false << false << QByteArray() << InvalidCode;
     QTest::newRow("no code") << QByteArray("run()") << false << false << QByteArray() << InvalidCode;
+    QTest::newRow("no name") << QByteArray("1(int)") << false << true << QByteArray() << InvalidName;
+    QTest::newRow("name not an identifier") << QByteArray("1f*g()") << false << true << QByteArray()
+                                            << InvalidName;
     QTest::newRow("signal") << QByteArray("2finished()") << true << false << QByteArray("finished()")
                             << QByteArray();
     QTest::newRow("const reference dropped") << QByteArray("1set(const QString &)") << false << true
@@ -120,12 +124,13 @@ void tst_MethodSignature::parse_data()
     QTest::newRow("1100 bytes") << "1" + name + '(' + longest + ')' << false << true << name + '(' + longest + ')'
                                 << QByteArray();
     QTest::newRow("1101 bytes") << "1" + name + "n(" + longest + ')' << false << true << QByteArray()
-                                << BeyondLimits;
+                                << Refused;
     QTest::newRow("nesting 16") << "2f(" + nested(16) + ')' << true << false << QByteArray()
                                 << "Argument " + QMetaObject::normalizedType(nested(16)) + " is not registered.";
-    QTest::newRow("nesting 17") << "2f(" + nested(17) + ')' << true << false << QByteArray() << BeyondLimits;
+    QTest::newRow("nesting 17") << "2f(" + nested(17) + ')' << true << false << QByteArray() << Refused;
+    QTest::newRow("NUL byte") << QByteArray("1f(int)\0g", 9) << false << true << QByteArray() << Refused;
     QTest::newRow("nesting 17 after closings") << "2f(" + QByteArray(">>>>") + nested(17) + ')' << true << false
-                                               << QByteArray() << BeyondLimits;
+                                               << QByteArray() << Refused;
 }
 
 void tst_MethodSignature::parse()
