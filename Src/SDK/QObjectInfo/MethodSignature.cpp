@@ -182,6 +182,23 @@ QByteArray canonicalArgument(const QByteArray &argument, QByteArray &error)
     return canonical.isNull() ? QByteArray() : prefix + canonical + suffix;
 }
 
+// Each argument in its canonical form; false, with the reason in error, at
+// the first that cannot travel.
+bool canonicaliseArguments(QByteArrayList &arguments, const QByteArray &codedSignature, QByteArray &error)
+{
+    for (QByteArray &argument : arguments) {
+        if (isPointerLike(argument)) {
+            error = "Failed to process method signature " + codedSignature + ". Argument " + argument
+                + " is not valid. Pointers are not allowed in remote signal-slot connections.";
+            return false;
+        }
+        argument = canonicalArgument(argument, error);
+        if (argument.isNull())
+            return false;
+    }
+    return true;
+}
+
 // Fills the signature's fields from its coded text; stops at the first fault.
 void parse(MethodSignatureData &d)
 {
@@ -216,19 +233,9 @@ void parse(MethodSignatureData &d)
     }
     if (parameterList.size() > MethodSignature::MaxParameterListLength)
         return;
-
     QByteArrayList arguments = splitArguments(parameterList);
-    for (QByteArray &argument : arguments) {
-        if (isPointerLike(argument)) {
-            d.errorString = "Failed to process method signature " + text + ". Argument " + argument
-                + " is not valid. Pointers are not allowed in remote signal-slot connections.";
-            return;
-        }
-        argument = canonicalArgument(argument, d.errorString);
-        if (argument.isNull())
-            return;
-    }
-    d.normalizedSignature = QMetaObject::normalizedSignature(name + '(' + arguments.join(',') + ')');
+    if (canonicaliseArguments(arguments, text, d.errorString))
+        d.normalizedSignature = QMetaObject::normalizedSignature(name + '(' + arguments.join(',') + ')');
 }
 
 } // namespace

@@ -76,8 +76,6 @@ protected Q_SLOTS:
     REMOTE_SLOT void protectedSlot() {}
 };
 
-Q_DECLARE_METATYPE(Zeto::RemoteQObjectInfo::HttpVerb)
-
 namespace {
 
 using Zeto::MethodInfo;
@@ -85,23 +83,13 @@ using Zeto::QObjectInfo;
 using Zeto::RemoteQObjectInfo;
 using HttpVerb = RemoteQObjectInfo::HttpVerb;
 
-// The warnings logged while it lives, and the functions that logged them.
+// Warnings logged while it lives, each after the function that logged it.
 class WarningLog
 {
 public:
-    WarningLog() : m_previous(qInstallMessageHandler(record))
-    {
-        texts().clear();
-        functions().clear();
-    }
+    WarningLog() : m_previous(qInstallMessageHandler(record)) { entries().clear(); }
     ~WarningLog() { qInstallMessageHandler(m_previous); }
-
-    static QStringList &texts()
-    {
-        static QStringList list;
-        return list;
-    }
-    static QStringList &functions()
+    static QStringList &entries()
     {
         static QStringList list;
         return list;
@@ -110,23 +98,37 @@ public:
 private:
     static void record(QtMsgType type, const QMessageLogContext &context, const QString &text)
     {
-        if (type != QtWarningMsg)
-            return;
-        texts().append(text);
-        functions().append(QString::fromUtf8(context.function));
+        if (type == QtWarningMsg)
+            entries() << QString::fromUtf8(context.function) << text;
     }
 
     QtMessageHandler m_previous;
 };
 
-// Built once, its warnings kept out of the test log.
 const RemoteQObjectInfo &servedRemoteInfo()
 {
     static const RemoteQObjectInfo info = [] {
-        const WarningLog log;
+        const WarningLog quiet;
         return RemoteQObjectInfo(&Served::staticMetaObject);
     }();
     return info;
+}
+
+// The tables a lookup can go to: the local ones, the remote ones, then one
+// per HTTP verb.
+enum Table { Signals, Slots, RemoteSignals, RemoteSlots, Post, Get, Put, Patch, Delete };
+
+int lookUp(Table table, const QByteArray &key)
+{
+    const QObjectInfo local(&Served::staticMetaObject);
+    const RemoteQObjectInfo &remote = servedRemoteInfo();
+    switch (table) {
+    case Signals: return local.signalIndex(key);
+    case Slots: return local.slotIndex(key);
+    case RemoteSignals: return remote.remoteSignalIndex(key);
+    case RemoteSlots: return remote.remoteSlotIndex(key);
+    default: return remote.httpHandlerIndex(HttpVerb(table - Post), key);
+    }
 }
 
 int indexOf(const QByteArray &qtSignature)
@@ -143,101 +145,88 @@ class tst_QObjectInfo : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
+    void initTestCase() { Zeto::registerType<QList<int>>(); }
     void lookups_data();
     void lookups();
     void onlyInheritedMethods();
     void methodInfo();
     void warnings();
-    void httpHandlers_data();
-    void httpHandlers();
 };
-
-void tst_QObjectInfo::initTestCase()
-{
-    Zeto::registerType<QList<int>>();
-}
 
 void tst_QObjectInfo::lookups_data()
 {
-    QTest::addColumn<bool>("remote");
-    QTest::addColumn<bool>("isSignal");
-    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QByteArray>("key");
     // The method expected, by Qt's signature; null for none.
     QTest::addColumn<QByteArray>("found");
 
-    const auto both = [](const char *name, bool isSignal, const QByteArray &signature, const QByteArray &local,
-                         const QByteArray &remote) {
-        QTest::addRow("local %s", name) << false << isSignal << signature << local;
-        QTest::addRow("remote %s", name) << true << isSignal << signature << remote;
+    const auto row = [](const char *name, Table table, const QByteArray &key, const QByteArray &found) {
+        QTest::newRow(name) << int(table) << key << found;
     };
-    both("tagged signal", true, "valueChanged(int,QString)", "valueChanged(int,QString)",
-         "valueChanged(int,QString)");
-    both("unnormalized", true, "valueChanged(int, QString)", NoMethod, NoMethod);
-    both("untagged signal", true, "plainSignal()", "plainSignal()", NoMethod);
-    both("wrongly tagged signal", true, "slotTaggedSignal()", "slotTaggedSignal()", NoMethod);
-    both("signal as slot", false, "valueChanged(int,QString)", NoMethod, NoMethod);
-    both("inherited signal", true, "baseSignal()", NoMethod, NoMethod);
-    both("QObject's signal", true, "destroyed()", NoMethod, NoMethod);
-    both("inherited slot", false, "baseSlot()", NoMethod, NoMethod);
-    both("QObject's slot", false, "deleteLater()", NoMethod, NoMethod);
-    both("invokable", false, "invokable()", NoMethod, NoMethod);
-    both("protected slot", false, "protectedSlot()", NoMethod, NoMethod);
-    both("default argument", false, "set(int,int)", "set(int,int)", "set(int,int)");
-    both("default argument left out", false, "set(int)", "set(int)", "set(int)");
-    both("own tag word", false, "withOwnWord()", "withOwnWord()", "withOwnWord()");
-    both("lower-case tag", false, "lowerCase()", "lowerCase()", NoMethod);
-    both("canonical alias", false, "take(QList<int>)", "take(QList<qint32>)", "take(QList<qint32>)");
-    both("declared alias", false, "take(QList<qint32>)", NoMethod, NoMethod);
-    both("untagged slot", false, "untagged()", "untagged()", NoMethod);
-    both("slot tagged twice", false, "twiceTaggedSlot()", "twiceTaggedSlot()", NoMethod);
-    both("mixed tags", false, "mixedSlot()", "mixedSlot()", NoMethod);
-    both("HTTP handler", false, "handle(QSharedPointer<Zeto::Server::HttpBroker>)",
-         "handle(QSharedPointer<Zeto::Server::HttpBroker>)", NoMethod);
+    const QByteArray valueChanged = "valueChanged(int,QString)";
+    row("tagged signal", Signals, valueChanged, valueChanged);
+    row("remote tagged signal", RemoteSignals, valueChanged, valueChanged);
+    row("unnormalized", Signals, "valueChanged(int, QString)", NoMethod);
+    row("signal as slot", Slots, valueChanged, NoMethod);
+    row("untagged signal", Signals, "plainSignal()", "plainSignal()");
+    row("remote untagged signal", RemoteSignals, "plainSignal()", NoMethod);
+    row("remote wrongly tagged signal", RemoteSignals, "slotTaggedSignal()", NoMethod);
+    row("inherited signal", Signals, "baseSignal()", NoMethod);
+    row("QObject's signal", Signals, "destroyed()", NoMethod);
+    row("inherited slot", Slots, "baseSlot()", NoMethod);
+    row("remote inherited slot", RemoteSlots, "baseSlot()", NoMethod);
+    row("QObject's slot", Slots, "deleteLater()", NoMethod);
+    row("invokable", Slots, "invokable()", NoMethod);
+    row("protected slot", Slots, "protectedSlot()", NoMethod);
+    row("remote protected slot", RemoteSlots, "protectedSlot()", NoMethod);
+    row("default argument", RemoteSlots, "set(int,int)", "set(int,int)");
+    row("default argument left out", RemoteSlots, "set(int)", "set(int)");
+    row("own tag word", RemoteSlots, "withOwnWord()", "withOwnWord()");
+    row("lower-case tag", Slots, "lowerCase()", "lowerCase()");
+    row("remote lower-case tag", RemoteSlots, "lowerCase()", NoMethod);
+    row("canonical alias", Slots, "take(QList<int>)", "take(QList<qint32>)");
+    row("remote canonical alias", RemoteSlots, "take(QList<int>)", "take(QList<qint32>)");
+    row("declared alias", Slots, "take(QList<qint32>)", NoMethod);
+    row("remote untagged slot", RemoteSlots, "untagged()", NoMethod);
+    row("remote slot tagged twice", RemoteSlots, "twiceTaggedSlot()", NoMethod);
+    row("remote mixed tags", RemoteSlots, "mixedSlot()", NoMethod);
+    row("mixed tags as HTTP", Get, "mixedSlot", NoMethod);
+    const QByteArray handle = "handle(QSharedPointer<Zeto::Server::HttpBroker>)";
+    row("HTTP handler as slot", RemoteSlots, handle, NoMethod);
+    row("GET", Get, "handle", handle);
+    row("DELETE", Delete, "handle", handle);
+    row("verb not tagged", Post, "handle", NoMethod);
+    row("short broker name", Post, "post", "post(QSharedPointer<HttpBroker>)");
+    row("wrong broker type", Put, "wrongType", NoMethod);
+    row("two arguments", Patch, "twoArguments", NoMethod);
 }
 
 void tst_QObjectInfo::lookups()
 {
-    QFETCH(bool, remote);
-    QFETCH(bool, isSignal);
-    QFETCH(QByteArray, signature);
+    QFETCH(int, table);
+    QFETCH(QByteArray, key);
     QFETCH(QByteArray, found);
 
-    int index;
-    if (remote) {
-        const RemoteQObjectInfo &info = servedRemoteInfo();
-        index = isSignal ? info.remoteSignalIndex(signature) : info.remoteSlotIndex(signature);
-    } else {
-        const QObjectInfo info(&Served::staticMetaObject);
-        index = isSignal ? info.signalIndex(signature) : info.slotIndex(signature);
-    }
-    QCOMPARE(index, indexOf(found));
+    QCOMPARE(lookUp(Table(table), key), indexOf(found));
 }
 
 void tst_QObjectInfo::onlyInheritedMethods()
 {
     const QObjectInfo info(&OnlyInherited::staticMetaObject);
     QCOMPARE(info.className(), QByteArray("OnlyInherited"));
-    QVERIFY(info.signalList().isEmpty());
-    QVERIFY(info.slotList().isEmpty());
-    QCOMPARE(info.slotIndex("baseSlot()"), -1);
-
+    QVERIFY(info.signalList().isEmpty() && info.slotList().isEmpty());
     const RemoteQObjectInfo remote(&OnlyInherited::staticMetaObject);
-    QVERIFY(remote.remoteSignals().isEmpty());
-    QVERIFY(remote.remoteSlots().isEmpty());
-    QCOMPARE(remote.remoteSlotIndex("baseSlot()"), -1);
+    QVERIFY(remote.remoteSignals().isEmpty() && remote.remoteSlots().isEmpty() && remote.httpHandlers().isEmpty());
 }
 
 void tst_QObjectInfo::methodInfo()
 {
-    const int setIndex = indexOf("set(int,int)");
-    QCOMPARE(Served::staticMetaObject.method(setIndex).tag(), "REMOTE_SLOT");
+    QCOMPARE(Served::staticMetaObject.method(indexOf("set(int,int)")).tag(), "REMOTE_SLOT");
 
     const RemoteQObjectInfo &info = servedRemoteInfo();
     QCOMPARE(info.className(), QByteArray("Served"));
-    const QList<MethodInfo> signalList = info.remoteSignals();
-    QCOMPARE(signalList.size(), 1);
-    const MethodInfo &signal = signalList.first();
+    QCOMPARE(info.remoteSignals().size(), 1);
+    const MethodInfo signal = info.remoteSignals().first();
     QCOMPARE(signal.name(), QByteArray("valueChanged"));
     QCOMPARE(signal.typeName(), QByteArray("void"));
     QCOMPARE(signal.parameterTypes(), (QList<QByteArray>{"int", "QString"}));
@@ -245,68 +234,44 @@ void tst_QObjectInfo::methodInfo()
     QCOMPARE(signal.methodIndex(), indexOf("valueChanged(int,QString)"));
     QCOMPARE(signal.signature(), QByteArray("valueChanged(int,QString)"));
 
-    QStringList slotSignatures;
+    QStringList slotTags;
     for (const MethodInfo &slot : info.remoteSlots())
-        slotSignatures.append(QString::fromLatin1(slot.signature() + ' ' + slot.tag().toLatin1()));
-    QCOMPARE(slotSignatures, (QStringList{"set(int,int) REMOTE_SLOT", "set(int) REMOTE_SLOT",
-                                          "withOwnWord() APP_TAG REMOTE_SLOT", "take(QList<qint32>) REMOTE_SLOT"}));
+        slotTags << QString::fromLatin1(slot.signature()) << slot.tag();
+    QCOMPARE(slotTags, (QStringList{"set(int,int)", "REMOTE_SLOT", "set(int)", "REMOTE_SLOT", "withOwnWord()",
+                                    "APP_TAG REMOTE_SLOT", "take(QList<qint32>)", "REMOTE_SLOT"}));
+    QCOMPARE(info.httpHandlers().size(), 2);
 }
 
 void tst_QObjectInfo::warnings()
 {
-    const QString signalAdvice =
-        QStringLiteral(" To make a signal available to remote connections, tag it with just the REMOTE_SIGNAL tag.");
+    const QString constructor = QStringLiteral("Zeto::RemoteQObjectInfo::RemoteQObjectInfo(const QMetaObject*)");
+    const QString signalAdvice = " To make a signal available to remote connections, tag it with just the "
+                                 "REMOTE_SIGNAL tag.";
+    const QString invalidSlotTags = "Invalid tags for slot. To make a slot available to remote connections, tag "
+                                    "it with just the REMOTE_SLOT tag or, to make it a HTTP handler, add only "
+                                    "HTTP tags to it.";
+    const QString invalidHandler = "Added HTTP tag to a slot with invalid arguments. Http handlers must have the "
+                                   "following signature: <method_name>(QSharedPointer<Zeto::Server::HttpBroker>).";
     const QStringList expected{
         "Added REMOTE_SLOT tag to a signal." + signalAdvice,
         "Added a HTTP tag to a signal." + signalAdvice,
         "Invalid tags for signal." + signalAdvice,
-        "Added REMOTE_SIGNAL tag to a slot. To make a slot available to remote connections, tag it with "
-                  "just the REMOTE_SLOT tag.",
-        "Invalid tags for slot. To make a slot available to remote connections, tag it with just the "
-                  "REMOTE_SLOT tag or, to make it a HTTP handler, add only HTTP tags to it.",
-        "Invalid tags for slot. To make a slot available to remote connections, tag it with just the "
-                  "REMOTE_SLOT tag or, to make it a HTTP handler, add only HTTP tags to it.",
-        "Added HTTP tag to a slot with invalid arguments. Http handlers must have the following "
-                  "signature: <method_name>(QSharedPointer<Zeto::Server::HttpBroker>).",
-        "Added HTTP tag to a slot with invalid arguments. Http handlers must have the following "
-                  "signature: <method_name>(QSharedPointer<Zeto::Server::HttpBroker>).",
+        "Added REMOTE_SIGNAL tag to a slot. To make a slot available to remote connections, tag it with just the "
+        "REMOTE_SLOT tag.",
+        invalidSlotTags,
+        invalidSlotTags,
+        invalidHandler,
+        invalidHandler,
     };
 
     const WarningLog log;
     const RemoteQObjectInfo info(&Served::staticMetaObject);
-    QCOMPARE(log.texts(), expected);
-    for (const QString &function : log.functions())
-        QVERIFY2(function.contains(QLatin1String("RemoteQObjectInfo::RemoteQObjectInfo(")), qPrintable(function));
-}
-
-void tst_QObjectInfo::httpHandlers_data()
-{
-    QTest::addColumn<HttpVerb>("verb");
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QByteArray>("found");
-
-    const QByteArray handle = "handle(QSharedPointer<Zeto::Server::HttpBroker>)";
-    QTest::newRow("GET") << HttpVerb::Get << QByteArray("handle") << handle;
-    QTest::newRow("DELETE") << HttpVerb::Delete << QByteArray("handle") << handle;
-    QTest::newRow("untagged verb") << HttpVerb::Post << QByteArray("handle") << NoMethod;
-    QTest::newRow("short type name") << HttpVerb::Post << QByteArray("post")
-                                     << QByteArray("post(QSharedPointer<HttpBroker>)");
-    QTest::newRow("wrong type") << HttpVerb::Put << QByteArray("wrongType") << NoMethod;
-    QTest::newRow("two arguments") << HttpVerb::Patch << QByteArray("twoArguments")
-                                   << NoMethod;
-    QTest::newRow("mixed with REMOTE_SLOT") << HttpVerb::Get << QByteArray("mixedSlot")
-                                            << NoMethod;
-}
-
-void tst_QObjectInfo::httpHandlers()
-{
-    QFETCH(HttpVerb, verb);
-    QFETCH(QByteArray, name);
-    QFETCH(QByteArray, found);
-
-    const RemoteQObjectInfo &info = servedRemoteInfo();
-    QCOMPARE(info.httpHandlerIndex(verb, name), indexOf(found));
-    QCOMPARE(info.httpHandlers().size(), 2);
+    QStringList logged;
+    for (int i = 0; i < log.entries().size(); i += 2) {
+        QCOMPARE(log.entries().at(i), constructor);
+        logged << log.entries().at(i + 1);
+    }
+    QCOMPARE(logged, expected);
 }
 
 QTEST_GUILESS_MAIN(tst_QObjectInfo)
