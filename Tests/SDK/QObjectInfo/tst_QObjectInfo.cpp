@@ -244,7 +244,8 @@ void tst_QObjectInfo::methodInfo()
 
 void tst_QObjectInfo::warnings()
 {
-    const QString constructor = QStringLiteral("Zeto::RemoteQObjectInfo::RemoteQObjectInfo(const QMetaObject*)");
+    // Compilers spell the parameter list differently.
+    const QString constructor = QStringLiteral("Zeto::RemoteQObjectInfo::RemoteQObjectInfo(");
     const QString signalAdvice = " To make a signal available to remote connections, tag it with just the "
                                  "REMOTE_SIGNAL tag.";
     const QString invalidSlotTags = "Invalid tags for slot. To make a slot available to remote connections, tag "
@@ -268,7 +269,7 @@ void tst_QObjectInfo::warnings()
     const RemoteQObjectInfo info(&Served::staticMetaObject);
     QStringList logged;
     for (int i = 0; i < log.entries().size(); i += 2) {
-        QCOMPARE(log.entries().at(i), constructor);
+        QVERIFY2(log.entries().at(i).startsWith(constructor), qPrintable(log.entries().at(i)));
         logged << log.entries().at(i + 1);
     }
     QCOMPARE(logged, expected);
