@@ -401,6 +401,43 @@ HANDSHAKES = {
 }
 
 
+def nested(depth, inner=b"int"):
+    return b"QList<" * depth + inner + b">" * depth
+
+
+SIGNATURES = {
+    "signal": b"2finished()",
+    "slot_alias": b"1setValue(qint64)",
+    "const_reference": b"1set(const QString &)",
+    "reference": b"1set(QString&)",
+    "aliases": b"1f(qint8,quint8,qint16,quint16,qint32,quint32,quint64,qintptr,quintptr,qulonglong)",
+    "containers": b"2changed(QVariantMap,QVariantList,QVariantHash,QByteArrayList,QList<QString>)",
+    "template_comma": b"2s(QMap<QString,QVariant>)",
+    "alias_in_template": b"2changed(QList<qint32>)",
+    "standard_strings": b"1f(std::string,const std::u16string&,std::u32string)",
+    "volatile": b"1f(volatile int)",
+    "pointer": b"1set(int*)",
+    "pointer_to_pointer": b"1set(char**)",
+    "reference_to_pointer": b"1set(int*&)",
+    "unregistered": b"1take(MyType)",
+    "bracket_first": b"1take(<int>)",
+    "method_code": b"0run()",
+    "empty": b"",
+    # Read past its end once, when Qt took the unterminated input for a C string.
+    "unclosed": b"1f(int",
+    "nul_byte": b"1f(int)\x00g",
+    # Names that are no identifiers; a vertical tab once normalised differently when parsed again.
+    "star_in_name": b"1qi***nt321f(,",
+    "control_in_name": b"2fin\x1ast<\x0bPaq/\x8e\x8b\xc7\x96r<ed()",
+    "blanks": b"1 f ( unsigned  int , const  QString & )",
+    "nesting_16": b"2f(" + nested(16) + b")",
+    "nesting_17": b"2f(" + nested(17) + b")",
+    "parameter_list_1024": b"1f(uint" + b",int" * 255 + b")",
+    "parameter_list_1025": b"1f(short" + b",int" * 255 + b")",
+    "coded_1101": b"1" + b"n" * 74 + b"(uint" + b",int" * 255 + b")",
+}
+
+
 def write_corpus(target, seeds):
     directory = CORPUS / target
     if directory.exists():
@@ -420,6 +457,7 @@ def main():
     write_corpus("fuzz_DataStreamQtValues", qt_values)
     write_corpus("fuzz_FrameReader", frame_seeds())
     write_corpus("fuzz_Handshake", HANDSHAKES)
+    write_corpus("fuzz_MethodSignature", SIGNATURES)
 
 
 if __name__ == "__main__":

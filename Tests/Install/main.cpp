@@ -1,9 +1,11 @@
 // Streams a QVariant through the installed SDK and reads it back: proves that
 // the installed headers compile on their own and that the exported symbols,
-// the type registry among them, are reachable from an application.
+// the type registry among them, are reachable from an application. The remote
+// tags must vanish for the compiler in front of a declaration.
 
 #include <DataStream/DataStream.h>
 #include <DataStream/StreamHelper.h>
+#include <RemoteObjects/RemoteTags.h>
 
 #include <QtCore/QBuffer>
 #include <QtCore/QMetaType>
@@ -28,6 +30,9 @@ Zeto::DataStream &operator>>(Zeto::DataStream &stream, Tag &tag)
 
 Q_DECLARE_METATYPE(Tag)
 
+REMOTE_SLOT HTTP_GET HTTP_POST HTTP_PUT HTTP_PATCH HTTP_DELETE static bool tagsVanish() { return true; }
+REMOTE_SIGNAL static bool signalTagVanishes() { return true; }
+
 int main()
 {
     Zeto::registerType<Tag>();
@@ -46,7 +51,7 @@ int main()
     stream >> read;
 
     const QVariantMap map = read.toMap();
-    const bool ok = stream.isValid() && buffer.atEnd() && map.size() == written.size()
+    const bool ok = tagsVanish() && signalTagVanishes() && stream.isValid() && buffer.atEnd() && map.size() == written.size()
         && map.value(QStringLiteral("id")) == written.value(QStringLiteral("id"))
         && map.value(QStringLiteral("values")) == written.value(QStringLiteral("values"))
         && map.value(QStringLiteral("tag")).value<Tag>().name == QStringLiteral("installed");
