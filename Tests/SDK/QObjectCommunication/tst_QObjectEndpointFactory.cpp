@@ -16,6 +16,8 @@
 #include <QtNetwork/QSslConfiguration>
 #include <QtTest/QtTest>
 
+#include <algorithm>
+
 using namespace Zeto;
 using namespace Zeto::Testing;
 
@@ -59,7 +61,8 @@ private Q_SLOTS:
     void droppedConnection_data();
     void droppedConnection();
     void servedEndpointWithoutReceiverLivesOnlyDuringHandling();
-    void pairsAndInstantiatesOverLoopback();
+    // Pairing, instantiation, a call and a link over a real socket.
+    void servesOverLoopback();
 };
 
 void tst_QObjectEndpointFactory::initTestCase()
@@ -274,7 +277,7 @@ void tst_QObjectEndpointFactory::servedEndpointWithoutReceiverLivesOnlyDuringHan
     QVERIFY(served.isNull());
 }
 
-void tst_QObjectEndpointFactory::pairsAndInstantiatesOverLoopback()
+void tst_QObjectEndpointFactory::servesOverLoopback()
 {
     QPointer<Calculator> created;
     RemoteObjectRepository repository;
@@ -312,6 +315,20 @@ void tst_QObjectEndpointFactory::pairsAndInstantiatesOverLoopback()
     const ConnectionInfo info = created->connectionInformation()->connectionInfo();
     QCOMPARE(info.peerIp(), QStringLiteral("127.0.0.1"));
     QCOMPARE(info.localPort(), server.serverPort());
+
+    // A call, and a link whose emission comes back to a local slot.
+    Listener listener;
+    QSignalSpy linked(pair.requester.data(), &QObjectEndpoint::connectedToRemoteObject);
+    pair.requester->connectToRemoteObject(objectId, "2valueChanged(int)", pair.requester->registerQObject(&listener),
+                                          "1onValue(int)");
+    QVERIFY(linked.wait());
+    QSignalSpy called(pair.requester.data(), &QObjectEndpoint::slotCalled);
+    pair.requester->callSlot(objectId, "setValue", {7});
+    const QByteArray addition = pair.requester->callSlot(objectId, "add", {2, 3});
+    QTRY_COMPARE(listener.received, QVariantList{7});
+    QTRY_VERIFY(std::any_of(called.cbegin(), called.cend(), [&addition](const QVariantList &arguments) {
+        return arguments.at(0).toByteArray() == addition && arguments.at(1) == QVariant(5);
+    }));
 }
 
 QTEST_MAIN(tst_QObjectEndpointFactory)
