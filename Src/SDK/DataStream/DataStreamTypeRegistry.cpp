@@ -5,23 +5,8 @@
 #include "IZetoStreamHelper.h"
 #include "StreamHelper.h"
 
-#include "../Messenger/Message.h"
-#include "../Messenger/Messages/MessengerFinishedRequest.h"
-#include "../Messenger/Messages/MessengerFinishedResponse.h"
-#include "../QObjectCommunication/Messages/CallSlotRequest.h"
-#include "../QObjectCommunication/Messages/CallSlotResponse.h"
-#include "../QObjectCommunication/Messages/ConnectedSignalEmittedEvent.h"
-#include "../QObjectCommunication/Messages/ConnectionRequest.h"
-#include "../QObjectCommunication/Messages/ConnectionResponse.h"
-#include "../QObjectCommunication/Messages/CreateEndpointRequest.h"
-#include "../QObjectCommunication/Messages/CreateEndpointResponse.h"
-#include "../QObjectCommunication/Messages/DisconnectionRequest.h"
-#include "../QObjectCommunication/Messages/DisconnectionResponse.h"
-#include "../QObjectCommunication/Messages/InstantiateQObjectRequest.h"
-#include "../QObjectCommunication/Messages/InstantiateQObjectResponse.h"
-#include "../QObjectCommunication/Messages/InstantiatedQObjectDestroyedEvent.h"
+#include "../Messenger/ProtocolMessageTypes.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QReadLocker>
 
 namespace Zeto {
@@ -44,46 +29,28 @@ bool isPointerTypeName(const QByteArray &normalized)
 
 void StreamDetail::registerStandardStreamHelpers()
 {
-    static QMutex mutex;
-    static bool pending = true;
-    QMutexLocker locker(&mutex);
-    if (!pending)
-        return;
-    pending = false;
-    registerType<qfloat16>();
-    registerType<QByteArrayList>();
-    registerType<QStringList>();
-    registerType<QVariantList>();
-    registerType<QVariantMap>();
-    registerType<QVariantHash>();
-    registerType<Message>();
-    registerType<MessengerFinishedRequest>();
-    registerType<MessengerFinishedResponse>();
-    registerType<CallSlotRequest>();
-    registerType<CallSlotResponse>();
-    registerType<ConnectedSignalEmittedEvent>();
-    registerType<ConnectionRequest>();
-    registerType<ConnectionResponse>();
-    registerType<CreateEndpointRequest>();
-    registerType<CreateEndpointResponse>();
-    registerType<DisconnectionRequest>();
-    registerType<DisconnectionResponse>();
-    registerType<InstantiatedQObjectDestroyedEvent>();
-    registerType<InstantiateQObjectRequest>();
-    registerType<InstantiateQObjectResponse>();
+    static const bool registered = [] {
+        registerType<qfloat16>();
+        registerType<QByteArrayList>();
+        registerType<QStringList>();
+        registerType<QVariantList>();
+        registerType<QVariantMap>();
+        registerType<QVariantHash>();
+        registerProtocolMessageTypes();
+        return true;
+    }();
+    Q_UNUSED(registered)
 }
 
 void registerStandardTypes()
 {
-    static QMutex mutex;
-    static bool pending = true;
-    QMutexLocker locker(&mutex);
-    if (!pending)
-        return;
-    pending = false;
-    qRegisterMetaType<std::string>("std::string");
-    qRegisterMetaType<std::u16string>("std::u16string");
-    qRegisterMetaType<std::u32string>("std::u32string");
+    static const bool registered = [] {
+        qRegisterMetaType<std::string>("std::string");
+        qRegisterMetaType<std::u16string>("std::u16string");
+        qRegisterMetaType<std::u32string>("std::u32string");
+        return true;
+    }();
+    Q_UNUSED(registered)
 }
 
 QByteArray integralTypename(const QByteArray &typeName)
