@@ -148,7 +148,7 @@ class tst_DataStream : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
 
     void encode_data();

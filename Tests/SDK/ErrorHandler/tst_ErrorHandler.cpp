@@ -147,10 +147,10 @@ class ErrorReceiver : public QObject
 public:
     QList<ErrorInfo> received;
 
-signals:
+Q_SIGNALS:
     void failed(Zeto::ErrorInfo errorInfo);
 
-public slots:
+public Q_SLOTS:
     void record(Zeto::ErrorInfo errorInfo) { received.append(errorInfo); }
 };
 
@@ -158,7 +158,7 @@ class TestErrorHandler : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Must stay first: it needs a process in which no ErrorInfo exists yet.
     void registersOnceFromManyThreads();
 
@@ -456,7 +456,7 @@ void TestErrorHandler::travelsThroughQueuedCalls()
 {
     ErrorReceiver receiver;
     connect(&receiver, &ErrorReceiver::failed, &receiver, &ErrorReceiver::record, Qt::QueuedConnection);
-    emit receiver.failed(makeErrorInfo(ConnectionDropped));
+    Q_EMIT receiver.failed(makeErrorInfo(ConnectionDropped));
     QVERIFY(QMetaObject::invokeMethod(&receiver, "record", Qt::QueuedConnection,
                                       Q_ARG(Zeto::ErrorInfo, makeErrorInfo(PeerNotResponding))));
     QVERIFY(receiver.received.isEmpty());

@@ -186,7 +186,7 @@ class tst_Messages : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // These two must run first: they watch the process's first registrations.
     void firstConstructionsOnSeveralThreadsRegisterOnce();
     void firstStreamRegistersEveryMessageTypeInOrder();

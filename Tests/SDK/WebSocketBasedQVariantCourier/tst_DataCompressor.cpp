@@ -122,7 +122,7 @@ class tst_DataCompressor : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void emptyInputGivesEmptyOutput();
     void roundTrip_data();
     void roundTrip();
