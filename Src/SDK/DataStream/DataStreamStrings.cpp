@@ -84,6 +84,23 @@ DataStream &DataStream::operator>>(QChar &value)
     return *this;
 }
 
+DataStream &DataStream::operator<<(const QStringList &value)
+{
+    if (!canWrite())
+        return *this;
+    Access::writeList(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QStringList &value)
+{
+    value.clear();
+    if (!canRead())
+        return *this;
+    Access::readList(*this, value, MinLengthPrefixedSize);
+    return *this;
+}
+
 DataStream &DataStream::operator<<(const QBitArray &value)
 {
     if (!canWrite())

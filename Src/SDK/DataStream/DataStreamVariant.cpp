@@ -1,5 +1,7 @@
-// QVariant records: the type header, nesting, and the dispatch of each value
-// to its encoding or to a registered stream helper.
+// QVariant records and the containers of them: the type header, nesting, and
+// the dispatch of each value to its encoding or to a registered stream helper.
+// One unit, so that a container's elements are written without a call across
+// units each.
 
 #include "DataStream_p.h"
 #include "IZetoStreamHelper.h"
@@ -350,6 +352,66 @@ const char *DataStream::wireTypeName(quint32 wireTypeId, const QByteArray &custo
         return customName.constData();
     const char *name = wireTypeId < quint32(FirstCustomTypeId) ? QMetaType::typeName(int(wireTypeId)) : nullptr;
     return name ? name : "";
+}
+
+DataStream &DataStream::operator<<(const QVariantList &value)
+{
+    Access::writeList(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator<<(const QVector<QVariant> &value)
+{
+    Access::writeList(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator<<(const QByteArrayList &value)
+{
+    Access::writeList(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator<<(const QVariantMap &value)
+{
+    Access::writeEntries(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator<<(const QVariantHash &value)
+{
+    Access::writeEntries(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QVariantList &value)
+{
+    Access::readList(*this, value, MinVariantRecordSize);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QVector<QVariant> &value)
+{
+    Access::readList(*this, value, MinVariantRecordSize);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QByteArrayList &value)
+{
+    Access::readList(*this, value, MinLengthPrefixedSize);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QVariantMap &value)
+{
+    Access::readEntries(*this, value);
+    return *this;
+}
+
+DataStream &DataStream::operator>>(QVariantHash &value)
+{
+    Access::readEntries(*this, value);
+    return *this;
 }
 
 // Built-in ids are always registered, so only the others ask the meta type
