@@ -203,7 +203,7 @@ void ScriptedWebSocketPeer::onReadyRead()
 void ScriptedWebSocketPeer::onDisconnected()
 {
     m_disconnected = true;
-    emit disconnected();
+    Q_EMIT disconnected();
 }
 
 bool ScriptedWebSocketPeer::answerUpgrade()
@@ -291,7 +291,7 @@ void ScriptedWebSocketPeer::onFrame(quint8 opcode, bool final, const QByteArray 
 void ScriptedWebSocketPeer::record(Opcode opcode, const QByteArray &payload)
 {
     m_received.append(Received{opcode, payload});
-    emit receivedSomething();
+    Q_EMIT receivedSomething();
 }
 
 void ScriptedWebSocketPeer::write(const QByteArray &bytes)

@@ -180,11 +180,15 @@ private:
         bool m_entered;
     };
 
-    bool canRead() const;
-    bool canWrite() const;
-    qint64 bytesAvailable() const;
-    bool readBytes(char *data, qint64 len);
-    void writeBytes(const char *data, qint64 len);
+    // Called for every value by every encoding, so defined inline in the
+    // stream's private header.
+    inline bool canRead() const;
+    inline bool canWrite() const;
+    inline qint64 bytesAvailable() const;
+    inline bool readBytes(char *data, qint64 len);
+    inline void writeBytes(const char *data, qint64 len);
+    inline char *gatherSpace(qint64 len);
+
     bool readDouble(double &value);
     bool readTimeZone(QTimeZone &zone);
     qint64 reserveFor(qint64 count, qint64 smallestElementSize) const;
@@ -199,7 +203,6 @@ private:
     void enterFastWriting();
     void leaveFastPath();
     bool gather(const char *data, qint64 len);
-    char *gatherSpace(qint64 len);
     bool growGatheredWrites(qint64 needed);
     void flushGatheredWrites();
 

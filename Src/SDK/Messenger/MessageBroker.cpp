@@ -38,7 +38,7 @@ MessageBroker::~MessageBroker()
     }
     for (const QPointer<Messenger> &messenger : qAsConst(liveMessengers)) {
         if (messenger)
-            Q_EMIT messenger->finished();
+            messenger->finish();
     }
 }
 
@@ -82,7 +82,7 @@ void MessageBroker::onMessengerFinishedRequest(const QByteArray &messengerId)
         sendQVariant(QVariant::fromValue(MessengerFinishedResponse(messengerId)));
         // Its later destruction has nothing left to announce.
         disconnect(messenger, nullptr, this, nullptr);
-        Q_EMIT messenger->finished();
+        messenger->finish();
     } else if (m_finishedMessengerIds.contains(messengerId)) {
         // Both sides ended the messenger at once. The id stays until the
         // peer answers our own request, which is then no surprise.
@@ -109,7 +109,7 @@ void MessageBroker::onMessage(const Message &message)
         reportInvalidMessage();
         return;
     }
-    Q_EMIT messenger->receivedMessage(payload);
+    messenger->deliver(payload);
 }
 
 // Runs inside the messenger's destructor, so it uses nothing but the id.

@@ -30,8 +30,20 @@ QByteArray Messenger::messengerId() const
 
 void Messenger::sendMessage(const QVariant &message)
 {
-    if (m_broker)
+    if (!m_finished && m_broker)
         m_broker->sendMessage(Message(m_messengerId, message));
+}
+
+void Messenger::deliver(const QVariant &message)
+{
+    Q_EMIT receivedMessage(message);
+}
+
+// Receivers of finished() already find the messenger silent.
+void Messenger::finish()
+{
+    m_finished = true;
+    Q_EMIT finished();
 }
 
 } // namespace Zeto

@@ -28,7 +28,9 @@ public:
 
     QByteArray messengerId() const;
 
-    // Does nothing once the broker is gone.
+    // Does nothing once the messenger has finished or the broker is gone: the
+    // peer has forgotten the id, and a message for it would fail the whole
+    // connection there.
     void sendMessage(const QVariant &message);
 
 Q_SIGNALS:
@@ -38,8 +40,16 @@ Q_SIGNALS:
     void messengerDestroyed(Zeto::Messenger *messenger);
 
 private:
+    friend class MessageBroker;
+
+    // The broker's entry points: a message from the peer's messenger, and the
+    // end of the conversation.
+    void deliver(const QVariant &message);
+    void finish();
+
     const QByteArray m_messengerId;
     const QPointer<MessageBroker> m_broker;
+    bool m_finished = false;
 };
 
 } // namespace Zeto

@@ -129,7 +129,7 @@ void AbstractWebSocketQVariantCourier::fail(const ErrorInfo &errorInfo, SocketFa
     if (socketFate == SocketFate::Aborted)
         m_webSocket->abort();
     // Receivers may delete this courier: nothing may follow the emission.
-    emit error(errorInfo);
+    Q_EMIT error(errorInfo);
 }
 
 // Qt asks for TCP_NODELAY before its socket exists, so it never takes effect;
@@ -151,7 +151,7 @@ void AbstractWebSocketQVariantCourier::onBinaryMessageReceived(const QByteArray 
         fail(makeErrorInfo(MessageIntegrityCheckFailed), SocketFate::Aborted);
         return;
     }
-    emit receivedQVariant(qVariant);
+    Q_EMIT receivedQVariant(qVariant);
 }
 
 // The protocol uses binary messages only.

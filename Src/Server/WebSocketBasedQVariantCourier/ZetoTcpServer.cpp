@@ -47,7 +47,7 @@ Socket *ZetoTcpServer::takeSocket(qintptr socketDescriptor)
 void ZetoTcpServer::acceptPlain(qintptr socketDescriptor)
 {
     if (QTcpSocket *socket = takeSocket<QTcpSocket>(socketDescriptor))
-        emit socketReady(socket);
+        Q_EMIT socketReady(socket);
 }
 
 // A client that fails the TLS handshake, or leaves it unfinished for too
@@ -72,7 +72,7 @@ void ZetoTcpServer::acceptSecure(qintptr socketDescriptor)
         socket->disconnect(this);
         socket->disconnect(socket);
         delete deadline;
-        emit socketReady(socket);
+        Q_EMIT socketReady(socket);
     });
     deadline->start(m_tlsHandshakeTimeoutInMs);
     socket->startServerEncryption();

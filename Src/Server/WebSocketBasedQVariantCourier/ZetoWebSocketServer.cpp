@@ -56,7 +56,7 @@ void ZetoWebSocketServer::onNewWebSocketConnection()
 {
     while (QWebSocket *webSocket = m_webSocketServer.nextPendingConnection()) {
         adoptTcpSocket(webSocket);
-        emit newCourier(QSharedPointer<ServingWebSocketBasedQVariantCourier>::create(webSocket, m_settings));
+        Q_EMIT newCourier(QSharedPointer<ServingWebSocketBasedQVariantCourier>::create(webSocket, m_settings));
     }
 }
 

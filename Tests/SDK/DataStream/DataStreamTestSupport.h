@@ -245,29 +245,6 @@ private:
 
 // ---- warnings ---------------------------------------------------------------
 
-// Collects the warnings logged while it lives, and keeps them off the output.
-class MessageLog
-{
-public:
-    MessageLog() : m_previous(qInstallMessageHandler(record)) { warnings().clear(); }
-    ~MessageLog() { qInstallMessageHandler(m_previous); }
-
-    static QStringList &warnings()
-    {
-        static QStringList list;
-        return list;
-    }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext &, const QString &text)
-    {
-        if (type == QtWarningMsg)
-            warnings().append(text);
-    }
-
-    QtMessageHandler m_previous;
-};
-
 inline QString loadFailed(const QString &type, int id)
 {
     return QStringLiteral("DataStream: QVariant stream failed. Failed to load type %1 with meta type id %2.").arg(type).arg(id);

@@ -1,4 +1,6 @@
 #include "DataStreamTestSupport.h"
+#include "ConcurrentRun.h"
+#include "MessageLog.h"
 
 #include <QtCore/QCborValue>
 #include <QtCore/QElapsedTimer>
@@ -6,12 +8,9 @@
 #include <QtCore/QMultiHash>
 #include <QtCore/QMultiMap>
 #include <QtCore/QReadLocker>
-#include <QtCore/QSemaphore>
 #include <QtCore/QTemporaryDir>
-#include <QtCore/QThread>
 #include <QtTest/QtTest>
 
-#include <atomic>
 #include <climits>
 #include <limits>
 
@@ -21,6 +20,8 @@
 #endif
 
 using namespace Support;
+using Zeto::Testing::MessageLog;
+using Zeto::Testing::runTogether;
 
 namespace {
 
@@ -29,29 +30,6 @@ const QStringList AnyWarnings{QStringLiteral("(any)")};
 bool warningsMatch(const QStringList &actual, const QStringList &expected)
 {
     return expected == AnyWarnings || actual == expected;
-}
-
-// Runs the job on `count` threads released at the same moment.
-void runTogether(int count, const std::function<void(int)> &job)
-{
-    QSemaphore ready;
-    std::atomic<bool> go{false};
-    QVector<QThread *> threads;
-    for (int i = 0; i < count; ++i) {
-        threads.append(QThread::create([&, i] {
-            ready.release();
-            while (!go)
-                QThread::yieldCurrentThread();
-            job(i);
-        }));
-        threads.last()->start();
-    }
-    ready.acquire(count);
-    go = true;
-    for (QThread *thread : threads) {
-        thread->wait();
-        delete thread;
-    }
 }
 
 int helperCount(int typeId)
@@ -148,7 +126,7 @@ class tst_DataStream : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
 
     void encode_data();
@@ -201,7 +179,7 @@ private slots:
 void tst_DataStream::initTestCase()
 {
     // The very first streams of the process race for the standard helpers.
-    runTogether(8, [](int) { DataStream stream(nullptr); });
+    QVERIFY(runTogether(8, [](int) { DataStream stream(nullptr); }));
     const QList<int> standard{QMetaType::type("qfloat16"), QMetaType::QByteArrayList, QMetaType::QStringList,
                               QMetaType::QVariantList, QMetaType::QVariantMap, QMetaType::QVariantHash};
     for (int id : standard)
@@ -1397,7 +1375,7 @@ void tst_DataStream::customTypesInsideContainers()
 void tst_DataStream::concurrentRegistration()
 {
     QVector<int> ids(8, 0);
-    runTogether(ids.size(), [&ids](int i) { ids[i] = Zeto::registerType<My::Racer>(); });
+    QVERIFY(runTogether(ids.size(), [&ids](int i) { ids[i] = Zeto::registerType<My::Racer>(); }));
     const int id = qMetaTypeId<My::Racer>();
     QCOMPARE(ids, QVector<int>(8, id));
     QCOMPARE(helperCount(id), 1);

@@ -3,10 +3,11 @@
 #include "ErrorHandler/ConnectionInfo.h"
 #include "ErrorHandler/ErrorHandler.h"
 #include "ErrorHandler/IErrorHandler.h"
+#include "ConcurrentRun.h"
+#include "MessageLog.h"
 
 #include <QtCore/QAtomicInt>
 #include <QtCore/QBuffer>
-#include <QtCore/QMutex>
 #include <QtCore/QReadLocker>
 #include <QtCore/QThread>
 #include <QtTest/QtTest>
@@ -14,9 +15,10 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
-#include <vector>
 
 using namespace Zeto;
+using Zeto::Testing::MessageLog;
+using Zeto::Testing::runTogether;
 
 namespace {
 
@@ -42,59 +44,6 @@ QByteArray written(const ErrorInfo &errorInfo)
     stream << errorInfo;
     return stream.isValid() ? buffer.data() : QByteArray();
 }
-
-// Records every Qt message, with its level, while it lives.
-class MessageLog
-{
-public:
-    MessageLog() : m_previous(qInstallMessageHandler(&record))
-    {
-        QMutexLocker locker(&s_mutex);
-        s_entries.clear();
-        s_files.clear();
-    }
-    ~MessageLog() { qInstallMessageHandler(m_previous); }
-
-    QStringList entries() const
-    {
-        QMutexLocker locker(&s_mutex);
-        return s_entries;
-    }
-    QStringList files() const
-    {
-        QMutexLocker locker(&s_mutex);
-        return s_files;
-    }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        QMutexLocker locker(&s_mutex);
-        s_entries.append(levelName(type) + ": " + text);
-        s_files.append(QString::fromUtf8(context.file));
-    }
-
-    static QString levelName(QtMsgType type)
-    {
-        switch (type) {
-        case QtDebugMsg: return "debug";
-        case QtInfoMsg: return "info";
-        case QtWarningMsg: return "warning";
-        case QtCriticalMsg: return "critical";
-        case QtFatalMsg: return "fatal";
-        }
-        return "unknown";
-    }
-
-    QtMessageHandler m_previous;
-    static QMutex s_mutex;
-    static QStringList s_entries;
-    static QStringList s_files;
-};
-
-QMutex MessageLog::s_mutex;
-QStringList MessageLog::s_entries;
-QStringList MessageLog::s_files;
 
 // Writes what happens to it into a list the test owns.
 class RecordingHandler : public IErrorHandler
@@ -147,10 +96,10 @@ class ErrorReceiver : public QObject
 public:
     QList<ErrorInfo> received;
 
-signals:
+Q_SIGNALS:
     void failed(Zeto::ErrorInfo errorInfo);
 
-public slots:
+public Q_SLOTS:
     void record(Zeto::ErrorInfo errorInfo) { received.append(errorInfo); }
 };
 
@@ -158,7 +107,7 @@ class TestErrorHandler : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Must stay first: it needs a process in which no ErrorInfo exists yet.
     void registersOnceFromManyThreads();
 
@@ -193,20 +142,10 @@ void TestErrorHandler::registersOnceFromManyThreads()
 {
     QCOMPARE(QMetaType::type("Zeto::ErrorInfo"), 0);
 
-    QAtomicInt go;
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < 8; ++i) {
-        threads.emplace_back(QThread::create([&go] {
-            while (!go.loadAcquire())
-                QThread::yieldCurrentThread();
-            ErrorInfo errorInfo;
-            Q_UNUSED(errorInfo);
-        }));
-        threads.back()->start();
-    }
-    go.storeRelease(1);
-    for (const auto &thread : threads)
-        QVERIFY(thread->wait(10000));
+    QVERIFY(runTogether(8, [](int) {
+        ErrorInfo errorInfo;
+        Q_UNUSED(errorInfo);
+    }));
 
     const int id = QMetaType::type("Zeto::ErrorInfo");
     QVERIFY(id > 0);
@@ -456,7 +395,7 @@ void TestErrorHandler::travelsThroughQueuedCalls()
 {
     ErrorReceiver receiver;
     connect(&receiver, &ErrorReceiver::failed, &receiver, &ErrorReceiver::record, Qt::QueuedConnection);
-    emit receiver.failed(makeErrorInfo(ConnectionDropped));
+    Q_EMIT receiver.failed(makeErrorInfo(ConnectionDropped));
     QVERIFY(QMetaObject::invokeMethod(&receiver, "record", Qt::QueuedConnection,
                                       Q_ARG(Zeto::ErrorInfo, makeErrorInfo(PeerNotResponding))));
     QVERIFY(receiver.received.isEmpty());
@@ -523,16 +462,11 @@ void TestErrorHandler::neverRunsHandlerConcurrently()
     auto *detector = new OverlapDetector;
     setErrorHandler(detector);
     const int callsPerThread = 2000;
-    auto reportErrors = [] {
+    const bool inTime = runTogether(2, [](int) {
         for (int i = 0; i < callsPerThread; ++i)
             ErrorHandler::handleError(makeErrorInfo(ConnectionDropped), ConnectionInfo());
-    };
-    std::unique_ptr<QThread> first(QThread::create(reportErrors));
-    std::unique_ptr<QThread> second(QThread::create(reportErrors));
-    first->start();
-    second->start();
-    QVERIFY(first->wait(60000));
-    QVERIFY(second->wait(60000));
+    }, 60000);
+    QVERIFY(inTime);
 
     QCOMPARE(detector->m_calls.loadAcquire(), 2 * callsPerThread);
     QCOMPARE(detector->m_overlapped.loadAcquire(), 0);

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void finishInEitherOrder();
     void simultaneousFinish();
     void lateEnvelopesAreDropped();
+    void finishedMessengerSendsNothing_data();
+    void finishedMessengerSendsNothing();
     void invalidValuesRaiseInvalidMessageOnEveryMessenger_data();
     void invalidValuesRaiseInvalidMessageOnEveryMessenger();
     void courierErrorReachesEveryMessenger();
@@ -295,14 +297,34 @@ void tst_MessageBroker::lateEnvelopesAreDropped()
     QVERIFY(peers.pair.deliverAll());
     QCOMPARE(finishedB.count(), 1);
     QCOMPARE(errors.total(), 0);
+}
 
-    // Once B has let go, what its messenger still sends reaches an id that A
-    // no longer knows.
-    peers.messengerB->sendMessage(QStringLiteral("too late"));
+void tst_MessageBroker::finishedMessengerSendsNothing_data()
+{
+    QTest::addColumn<bool>("fromFinishedReceiver");
+    QTest::newRow("afterwards") << false;
+    QTest::newRow("from a receiver of finished()") << true;
+}
+
+// A has forgotten the id once B acknowledged the end, so anything B's
+// messenger sent then would fail every messenger on A's side.
+void tst_MessageBroker::finishedMessengerSendsNothing()
+{
+    QFETCH(bool, fromFinishedReceiver);
+    Peers peers;
+    ErrorSpies errors(peers);
+    Messenger *messengerB = peers.messengerB.data();
+    if (fromFinishedReceiver)
+        connect(messengerB, &Messenger::finished, messengerB, [messengerB] { messengerB->sendMessage(1); });
+
+    release(peers.messengerA);
     QVERIFY(peers.pair.deliverAll());
-    QCOMPARE(errors.brokerA.count(), 1);
-    QCOMPARE(errorAt(errors.brokerA, 0), makeErrorInfo(InvalidMessage));
-    QCOMPARE(errors.brokerB.count(), 0);
+    if (!fromFinishedReceiver)
+        messengerB->sendMessage(1);
+    QVERIFY(peers.pair.deliverAll());
+
+    QCOMPARE(sent(peers.pair.second()), QByteArrayList{entry("Zeto::MessengerFinishedResponse", peers.messengerId)});
+    QCOMPARE(errors.total(), 0);
 }
 
 void tst_MessageBroker::invalidValuesRaiseInvalidMessageOnEveryMessenger_data()

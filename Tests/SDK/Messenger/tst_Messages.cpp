@@ -17,18 +17,20 @@
 #include "QObjectCommunication/Messages/InstantiateQObjectRequest.h"
 #include "QObjectCommunication/Messages/InstantiateQObjectResponse.h"
 #include "QObjectCommunication/Messages/InstantiatedQObjectDestroyedEvent.h"
+#include "ConcurrentRun.h"
+#include "MessageLog.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QReadLocker>
-#include <QtCore/QThread>
 #include <QtCore/QUrl>
 #include <QtCore/QtEndian>
 #include <QtTest/QtTest>
 
-#include <memory>
 #include <vector>
 
 using namespace Zeto;
+using Zeto::Testing::MessageLog;
+using Zeto::Testing::runTogether;
 
 namespace {
 
@@ -154,20 +156,6 @@ bool readInto(const QByteArray &form, T &message)
     return stream.isValid() && stream.atEnd();
 }
 
-// Truncated records warn at every prefix; those warnings are expected.
-class DiscardedMessages
-{
-public:
-    DiscardedMessages() : m_previous(qInstallMessageHandler(&discard)) {}
-    ~DiscardedMessages() { qInstallMessageHandler(m_previous); }
-    Q_DISABLE_COPY(DiscardedMessages)
-
-private:
-    static void discard(QtMsgType, const QMessageLogContext &, const QString &) {}
-
-    QtMessageHandler m_previous;
-};
-
 int registeredHelperCount()
 {
     QReadLocker locker(&IZetoStreamHelper::mainReadWriteLock());
@@ -186,7 +174,7 @@ class tst_Messages : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // These two must run first: they watch the process's first registrations.
     void firstConstructionsOnSeveralThreadsRegisterOnce();
     void firstStreamRegistersEveryMessageTypeInOrder();
@@ -219,22 +207,11 @@ void tst_Messages::firstConstructionsOnSeveralThreadsRegisterOnce()
         QSKIP("the type was registered before this test ran");
     const int helpersBefore = registeredHelperCount();
 
-    constexpr int ThreadCount = 8;
-    QAtomicInt go;
-    std::vector<int> seenIds(ThreadCount, 0);
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < ThreadCount; ++i) {
-        threads.emplace_back(QThread::create([&go, &seenIds, i] {
-            while (!go.loadAcquire())
-                QThread::yieldCurrentThread();
-            const InstantiatedQObjectDestroyedEvent event(id40('a'));
-            seenIds[i] = QVariant::fromValue(event).userType();
-        }));
-        threads.back()->start();
-    }
-    go.storeRelease(1);
-    for (auto &thread : threads)
-        QVERIFY(thread->wait(10000));
+    std::vector<int> seenIds(8, 0);
+    QVERIFY(runTogether(int(seenIds.size()), [&seenIds](int i) {
+        const InstantiatedQObjectDestroyedEvent event(id40('a'));
+        seenIds[i] = QVariant::fromValue(event).userType();
+    }));
 
     const int id = QMetaType::type(name);
     QVERIFY(id >= QMetaType::User);
@@ -393,7 +370,8 @@ void tst_Messages::truncatedRecordsFail()
 {
     QFETCH(QVariant, message);
     const QByteArray record = recordOf(message);
-    const DiscardedMessages discarded;
+    // Truncated records warn at every prefix; those warnings are expected.
+    const MessageLog discarded;
     for (int length = 0; length < record.size(); ++length) {
         bool complete = true;
         readRecord(record.left(length), &complete);
@@ -502,7 +480,8 @@ void tst_Messages::nestedMessagesAreBounded()
     QByteArray record = invalidVariantForm();
     for (int level = 0; level < depth; ++level)
         record = customVariantHeader("Zeto::Message") + byteArrayForm(id40('m')) + record;
-    const DiscardedMessages discarded;
+    // Truncated records warn at every prefix; those warnings are expected.
+    const MessageLog discarded;
     bool complete = false;
     readRecord(record, &complete);
     QCOMPARE(complete, accepted);

@@ -1,15 +1,15 @@
 #include "WebSocketBasedQVariantCourier/DataCompressor.h"
+#include "ConcurrentRun.h"
+#include "MessageLog.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QRandomGenerator>
-#include <QtCore/QThread>
 #include <QtCore/QtEndian>
 #include <QtTest/QtTest>
 
 #define ZLIB_CONST
 #include <zlib.h>
 
-#include <memory>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -17,34 +17,13 @@
 #endif
 
 using Zeto::DataCompressor;
+using Zeto::Testing::MessageLog;
+using Zeto::Testing::runTogether;
 
 namespace {
 
 const QString ZlibFailure = QStringLiteral("Failed to compress/uncompress data. Internal zlib error.");
 constexpr int Mebibyte = 1 << 20;
-
-// Collects the critical messages logged while it lives.
-class CriticalLog
-{
-public:
-    CriticalLog() : m_previous(qInstallMessageHandler(record)) { messages().clear(); }
-    ~CriticalLog() { qInstallMessageHandler(m_previous); }
-
-    static QStringList &messages()
-    {
-        static QStringList list;
-        return list;
-    }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext &, const QString &text)
-    {
-        if (type == QtCriticalMsg)
-            messages().append(text);
-    }
-
-    QtMessageHandler m_previous;
-};
 
 QByteArray compressible(int size)
 {
@@ -122,7 +101,7 @@ class tst_DataCompressor : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void emptyInputGivesEmptyOutput();
     void roundTrip_data();
     void roundTrip();
@@ -140,7 +119,7 @@ private slots:
 
 void tst_DataCompressor::emptyInputGivesEmptyOutput()
 {
-    CriticalLog log;
+    MessageLog log;
     DataCompressor compressor;
     QByteArray output("stale");
     QVERIFY(compressor.compress(QByteArray(), output));
@@ -148,7 +127,7 @@ void tst_DataCompressor::emptyInputGivesEmptyOutput()
     output = "stale";
     QVERIFY(compressor.uncompress(QByteArray(), output));
     QVERIFY(output.isEmpty());
-    QVERIFY(log.messages().isEmpty());
+    QVERIFY(log.criticals().isEmpty());
 }
 
 void tst_DataCompressor::roundTrip_data()
@@ -163,7 +142,7 @@ void tst_DataCompressor::roundTrip_data()
 void tst_DataCompressor::roundTrip()
 {
     QFETCH(QByteArray, data);
-    CriticalLog log;
+    MessageLog log;
     DataCompressor compressor;
     QByteArray packed("stale");
     QVERIFY(compressor.compress(data, packed));
@@ -171,7 +150,7 @@ void tst_DataCompressor::roundTrip()
     QByteArray unpacked("stale");
     QVERIFY(compressor.uncompress(packed, unpacked));
     QCOMPARE(unpacked, data);
-    QVERIFY(log.messages().isEmpty());
+    QVERIFY(log.criticals().isEmpty());
 }
 
 void tst_DataCompressor::levels_data()
@@ -240,9 +219,9 @@ void tst_DataCompressor::badInputFailsAndSpoilsNothing()
     DataCompressor compressor;
     QByteArray output("stale");
     {
-        CriticalLog log;
+        MessageLog log;
         QVERIFY(!compressor.uncompress(input, output));
-        QCOMPARE(log.messages(), QStringList{ZlibFailure});
+        QCOMPARE(log.criticals(), QStringList{ZlibFailure});
     }
     QVERIFY(output.isEmpty());
 
@@ -262,12 +241,12 @@ void tst_DataCompressor::inflatedSizeIsLimited()
 {
     QFETCH(qint64, size);
     QFETCH(bool, accepted);
-    CriticalLog log;
+    MessageLog log;
     QByteArray output;
     QCOMPARE(DataCompressor().uncompress(zlibStreamOfZeros(size), output), accepted);
     QCOMPARE(output.size(), accepted ? int(size) : 0);
     QCOMPARE(output.count('\0'), output.size());
-    QCOMPARE(log.messages().size(), accepted ? 0 : 1);
+    QCOMPARE(log.criticals().size(), accepted ? 0 : 1);
 }
 
 void tst_DataCompressor::decompressionBombStaysBounded()
@@ -280,9 +259,9 @@ void tst_DataCompressor::decompressionBombStaysBounded()
     DataCompressor compressor;
     QByteArray output;
     {
-        CriticalLog log;
+        MessageLog log;
         QVERIFY(!compressor.uncompress(bomb, output));
-        QCOMPARE(log.messages(), QStringList{ZlibFailure});
+        QCOMPARE(log.criticals(), QStringList{ZlibFailure});
     }
     QVERIFY(output.capacity() <= DataCompressor::MaxMessageSize);
 #ifdef Q_OS_LINUX
@@ -296,39 +275,31 @@ void tst_DataCompressor::decompressionBombStaysBounded()
 
 void tst_DataCompressor::compressRefusesInputAboveLimit()
 {
-    CriticalLog log;
+    MessageLog log;
     QByteArray output("stale");
     QVERIFY(!DataCompressor().compress(QByteArray(DataCompressor::MaxMessageSize + 1, 'a'), output));
     QVERIFY(output.isEmpty());
-    QCOMPARE(log.messages(), QStringList{ZlibFailure});
+    QCOMPARE(log.criticals(), QStringList{ZlibFailure});
 }
 
 void tst_DataCompressor::threadsUseBuffersOfTheirOwn()
 {
     // Each message passes twice through the work buffer in each direction, so
     // a buffer shared between the threads would mix their bytes.
-    auto roundTrips = [](quint32 seed, bool *allEqual) {
-        return QThread::create([seed, allEqual] {
-            const QByteArray data = incompressible(2 * Mebibyte, seed);
-            DataCompressor compressor;
-            QByteArray packed, unpacked;
-            *allEqual = true;
-            for (int i = 0; i < 10; ++i) {
-                *allEqual = *allEqual && compressor.compress(data, packed)
-                            && compressor.uncompress(packed, unpacked) && unpacked == data;
-            }
-        });
-    };
-    bool firstEqual = false;
-    bool secondEqual = false;
-    const std::unique_ptr<QThread> first(roundTrips(3, &firstEqual));
-    const std::unique_ptr<QThread> second(roundTrips(4, &secondEqual));
-    first->start();
-    second->start();
-    QVERIFY(first->wait(120000));
-    QVERIFY(second->wait(120000));
-    QVERIFY(firstEqual);
-    QVERIFY(secondEqual);
+    bool allEqual[2] = {false, false};
+    const bool inTime = runTogether(2, [&allEqual](int thread) {
+        const QByteArray data = incompressible(2 * Mebibyte, quint32(3 + thread));
+        DataCompressor compressor;
+        QByteArray packed, unpacked;
+        allEqual[thread] = true;
+        for (int i = 0; i < 10; ++i) {
+            allEqual[thread] = allEqual[thread] && compressor.compress(data, packed)
+                               && compressor.uncompress(packed, unpacked) && unpacked == data;
+        }
+    }, 120000);
+    QVERIFY(inTime);
+    QVERIFY(allEqual[0]);
+    QVERIFY(allEqual[1]);
 }
 
 QTEST_GUILESS_MAIN(tst_DataCompressor)
