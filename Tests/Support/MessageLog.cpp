@@ -13,6 +13,7 @@ struct Entry
     QtMsgType type;
     QString text;
     QString file;
+    QString function;
 };
 
 // A message handler is a plain function, so what it records is global.
@@ -32,7 +33,7 @@ void record(QtMsgType type, const QMessageLogContext &context, const QString &te
 {
     Recorded &log = recorded();
     QMutexLocker locker(&log.mutex);
-    log.entries.append({type, text, QString::fromUtf8(context.file)});
+    log.entries.append({type, text, QString::fromUtf8(context.file), QString::fromUtf8(context.function)});
 }
 
 QString levelName(QtMsgType type)
@@ -90,6 +91,11 @@ QStringList MessageLog::entries() const
 QStringList MessageLog::files() const
 {
     return collect([](const Entry &entry) { return entry.file; });
+}
+
+QStringList MessageLog::functions() const
+{
+    return collect([](const Entry &entry) { return entry.function; });
 }
 
 QStringList MessageLog::warnings() const

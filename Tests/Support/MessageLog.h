@@ -20,6 +20,8 @@ public:
     QStringList entries() const;
     // The source file each message names in its context.
     QStringList files() const;
+    // The function each message names in its context.
+    QStringList functions() const;
     QStringList warnings() const;
     QStringList criticals() const;
 

@@ -1,4 +1,5 @@
 #include "DataStream/StreamHelper.h"
+#include "MessageLog.h"
 #include "QObjectInfo/QObjectInfo.h"
 #include "RemoteObjects/RemoteQObjectInfo.h"
 #include "RemoteObjects/RemoteTags.h"
@@ -83,32 +84,10 @@ using Zeto::QObjectInfo;
 using Zeto::RemoteQObjectInfo;
 using HttpVerb = RemoteQObjectInfo::HttpVerb;
 
-// Warnings logged while it lives, each after the function that logged it.
-class WarningLog
-{
-public:
-    WarningLog() : m_previous(qInstallMessageHandler(record)) { entries().clear(); }
-    ~WarningLog() { qInstallMessageHandler(m_previous); }
-    static QStringList &entries()
-    {
-        static QStringList list;
-        return list;
-    }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        if (type == QtWarningMsg)
-            entries() << QString::fromUtf8(context.function) << text;
-    }
-
-    QtMessageHandler m_previous;
-};
-
 const RemoteQObjectInfo &servedRemoteInfo()
 {
     static const RemoteQObjectInfo info = [] {
-        const WarningLog quiet;
+        const Zeto::Testing::MessageLog quiet;
         return RemoteQObjectInfo(&Served::staticMetaObject);
     }();
     return info;
@@ -265,14 +244,11 @@ void tst_QObjectInfo::warnings()
         invalidHandler,
     };
 
-    const WarningLog log;
+    const Zeto::Testing::MessageLog log;
     const RemoteQObjectInfo info(&Served::staticMetaObject);
-    QStringList logged;
-    for (int i = 0; i < log.entries().size(); i += 2) {
-        QVERIFY2(log.entries().at(i).startsWith(constructor), qPrintable(log.entries().at(i)));
-        logged << log.entries().at(i + 1);
-    }
-    QCOMPARE(logged, expected);
+    for (const QString &function : log.functions())
+        QVERIFY2(function.startsWith(constructor), qPrintable(function));
+    QCOMPARE(log.warnings(), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_QObjectInfo)
