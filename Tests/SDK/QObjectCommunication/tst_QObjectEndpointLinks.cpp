@@ -179,7 +179,7 @@ void tst_QObjectEndpointLinks::valuesArrive()
     Q_EMIT linked.listener->pairSent(2, QStringLiteral("to the server"));
     QVERIFY(linked.peers.couriers.deliverAll());
 
-    QCOMPARE(linked.listener->received, (QVariantList{QVariantList{1, QStringLiteral("to the requester")}}));
+    QCOMPARE(linked.listener->received, QVariantList{QVariant(QVariantList{1, QStringLiteral("to the requester")})});
     QCOMPARE(target->received, (QVariantList{2, QStringLiteral("to the server")}));
 }
 
