@@ -1,14 +1,11 @@
 #include "EndpointPeers.h"
 
 #include "Messenger/Message.h"
-#include "RemoteObjects/ConnectionInformationFactory.h"
-#include "RemoteObjects/QObjectFactory.h"
+#include "TestRepository.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QRegularExpression>
 #include <QtTest/QTest>
-
-#include <stdexcept>
 
 namespace Zeto {
 namespace Testing {
@@ -24,59 +21,10 @@ QUrl urlWithPath(const QString &path)
     return url;
 }
 
-namespace {
-
-// Refuses any argument that says so, as an application's factory might.
-class PickyConnectionInformationFactory : public ConnectionInformationFactory
-{
-public:
-    PickyConnectionInformationFactory()
-        : ConnectionInformationFactory(ConnectionInfo())
-    {
-    }
-
-    QSharedPointer<IConnectionInformation> create(const QVariant &argument) override
-    {
-        if (argument == QStringLiteral("throw"))
-            throw std::invalid_argument("refused");
-        return ConnectionInformationFactory::create(argument);
-    }
-};
-
-template <typename T, typename Creator>
-QSharedPointer<IQObjectFactory> factory(Creator creator)
-{
-    return QSharedPointer<IQObjectFactory>(new QObjectFactory<T>(creator));
-}
-
-RemoteObjectRepository testRepository(QPointer<QObject> *created)
-{
-    RemoteObjectRepository repository;
-    repository.addEntry(QStringLiteral("/calc"), factory<Calculator>([created](const auto &information) {
-                            auto *object = new Calculator(information);
-                            *created = object;
-                            return object;
-                        }));
-    repository.addEntry(QStringLiteral("/target"), factory<SlotTarget>([created](const auto &) {
-                            auto *object = new SlotTarget;
-                            *created = object;
-                            return object;
-                        }));
-    repository.addEntry(QStringLiteral("/null"), factory<Calculator>([](const auto &) -> Calculator * {
-                            return nullptr;
-                        }));
-    repository.addEntry(QStringLiteral("/throwing"), factory<Calculator>([](const auto &) -> Calculator * {
-                            throw std::runtime_error("refused");
-                        }));
-    return repository;
-}
-
-} // namespace
-
 EndpointPeers::EndpointPeers()
-    : server(couriers.second(), testRepository(&created),
-             QSharedPointer<IConnectionInformationFactory>(new PickyConnectionInformationFactory))
-    , endpoints(pairEndpoints(client, server))
+    : server(couriers.second(), testRepository([this](QObject *object) { created = object; }),
+             pickyConnectionInformationFactory(ConnectionInfo())),
+      endpoints(pairEndpoints(client, server))
 {
 }
 

@@ -6,8 +6,27 @@
 
 #include <QtTest/QSignalSpy>
 
+#include <algorithm>
+
 namespace Zeto {
 namespace Testing {
+
+namespace {
+
+// An endpoint may go inside its own finished(): its messenger goes later.
+void forgetWhenFinished(QObjectEndpoint *endpoint,
+                        const QWeakPointer<QList<QSharedPointer<QObjectEndpoint>>> &endpoints)
+{
+    QObject::connect(endpoint, &QObjectEndpoint::finished, endpoint, [endpoint, endpoints] {
+        if (const auto liveEndpoints = endpoints.toStrongRef()) {
+            liveEndpoints->erase(std::remove_if(liveEndpoints->begin(), liveEndpoints->end(),
+                                                [endpoint](const auto &served) { return served == endpoint; }),
+                                 liveEndpoints->end());
+        }
+    });
+}
+
+} // namespace
 
 ProtocolStack::ProtocolStack(const QSharedPointer<IQVariantCourier> &courier,
                              const RemoteObjectRepository &repository,
@@ -22,6 +41,7 @@ ProtocolStack::ProtocolStack(const QSharedPointer<IQVariantCourier> &courier,
     QObject::connect(m_factory.data(), &QObjectEndpointFactory::newEndpoint,
                      [servedEndpoints](const QSharedPointer<QObjectEndpoint> &endpoint) {
                          servedEndpoints->append(endpoint);
+                         forgetWhenFinished(endpoint.data(), servedEndpoints.toWeakRef());
                      });
 }
 
@@ -45,13 +65,19 @@ void ProtocolStack::releaseServedEndpoints()
     m_servedEndpoints->clear();
 }
 
-EndpointPair pairEndpoints(const ProtocolStack &requester, const ProtocolStack &server, int timeoutInMs)
+QSharedPointer<QObjectEndpoint> connectedEndpoint(const ProtocolStack &requester, int timeoutInMs)
 {
     const QSharedPointer<QObjectEndpoint> endpoint = requester.factory()->createEndpoint();
     if (!endpoint)
         return {};
     QSignalSpy connected(endpoint.data(), &QObjectEndpoint::connected);
-    if (!connected.wait(timeoutInMs) || server.servedEndpoints().isEmpty())
+    return connected.wait(timeoutInMs) ? endpoint : QSharedPointer<QObjectEndpoint>();
+}
+
+EndpointPair pairEndpoints(const ProtocolStack &requester, const ProtocolStack &server, int timeoutInMs)
+{
+    const QSharedPointer<QObjectEndpoint> endpoint = connectedEndpoint(requester, timeoutInMs);
+    if (!endpoint || server.servedEndpoints().isEmpty())
         return {};
     return {endpoint, server.servedEndpoints().last()};
 }

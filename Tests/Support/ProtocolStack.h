@@ -17,8 +17,9 @@ class MessageBroker;
 namespace Testing {
 
 // One peer's protocol over a courier: a broker and an endpoint factory that
-// serves the repository, keeping every endpoint the peer asks for. Objects
-// learn an empty connection description unless a factory for it is given.
+// serves the repository, keeping every endpoint the peer asks for until the
+// peer ends its side of it. Objects learn an empty connection description
+// unless a factory for it is given.
 class ProtocolStack
 {
 public:
@@ -43,6 +44,10 @@ struct EndpointPair
     QSharedPointer<QObjectEndpoint> requester;
     QSharedPointer<QObjectEndpoint> server;
 };
+
+// Creates an endpoint at the requester and waits until its peer has made the
+// counterpart. Null if the pair did not complete in time.
+QSharedPointer<QObjectEndpoint> connectedEndpoint(const ProtocolStack &requester, int timeoutInMs = 5000);
 
 // Creates an endpoint at the requester and waits until the server has made
 // its counterpart. Both null if the pair did not complete in time.

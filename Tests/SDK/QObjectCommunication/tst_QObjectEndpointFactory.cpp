@@ -7,13 +7,9 @@
 #include "QObjectCommunication/Messages/CreateEndpointRequest.h"
 #include "QObjectCommunication/Messages/CreateEndpointResponse.h"
 #include "RemoteObjects/ConnectionInformationFactory.h"
-#include "RemoteObjects/QObjectFactory.h"
 #include "TestObjects.h"
-#include "WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h"
-#include "WebSocketBasedQVariantCourier/ZetoWebSocketServer.h"
+#include "TestServer.h"
 
-#include <QtNetwork/QNetworkProxy>
-#include <QtNetwork/QSslConfiguration>
 #include <QtTest/QtTest>
 
 #include <algorithm>
@@ -279,52 +275,34 @@ void tst_QObjectEndpointFactory::servedEndpointWithoutReceiverLivesOnlyDuringHan
 
 void tst_QObjectEndpointFactory::servesOverLoopback()
 {
-    QPointer<Calculator> created;
-    RemoteObjectRepository repository;
-    repository.addEntry(QStringLiteral("/calc"), QSharedPointer<IQObjectFactory>(new QObjectFactory<Calculator>(
-                                                     [&created](const QSharedPointer<IConnectionInformation> &info) {
-                                                         created = new Calculator(info);
-                                                         return created.data();
-                                                     })));
-    ZetoWebSocketServer server;
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    QList<ProtocolStack> served;
-    connect(&server, &ZetoWebSocketServer::newCourier, this,
-            [&](const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier) {
-                const QAbstractSocket *socket = courier->tcpSocket();
-                const ConnectionInfo info(false, socket->peerAddress().toString(), socket->peerPort(),
-                                          socket->localAddress().toString(), socket->localPort(), {}, 0, {}, 0);
-                served.append(ProtocolStack(courier, repository,
-                                            QSharedPointer<IConnectionInformationFactory>(
-                                                new ConnectionInformationFactory(info))));
-            });
-    const QUrl url(QStringLiteral("zeto://127.0.0.1:%1/calc").arg(server.serverPort()));
-    const ProtocolStack client(QSharedPointer<IQVariantCourier>(new WebSocketBasedQVariantCourier(
-        url, QSslConfiguration::defaultConfiguration(), QNetworkProxy(QNetworkProxy::NoProxy))));
-    QTRY_COMPARE(served.size(), 1);
+    TestServer server;
+    const QUrl url = server.url(QStringLiteral("/calc"));
+    const ProtocolStack client(clientCourier(url));
 
-    const EndpointPair pair = pairEndpoints(client, served.constFirst());
-    QVERIFY(pair.server);
-    QSignalSpy instantiated(pair.requester.data(), &QObjectEndpoint::instantiatedQObject);
-    const QByteArray objectId = pair.requester->instantiateQObject("Zeto::Testing::Calculator", url, 42);
+    const QSharedPointer<QObjectEndpoint> requester = connectedEndpoint(client);
+    QVERIFY(requester);
+    QSignalSpy instantiated(requester.data(), &QObjectEndpoint::instantiatedQObject);
+    const QByteArray objectId = requester->instantiateQObject("Zeto::Testing::Calculator", url, 42);
 
     QVERIFY(instantiated.wait());
     QCOMPARE(instantiated.at(0).at(0).toByteArray(), objectId);
+    QCOMPARE(server.createdObjects().size(), 1);
+    const auto *created = qobject_cast<Calculator *>(server.createdObjects().constFirst());
     QVERIFY(created);
     QCOMPARE(created->connectionInformation()->argument(), QVariant(42));
     const ConnectionInfo info = created->connectionInformation()->connectionInfo();
     QCOMPARE(info.peerIp(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(info.localPort(), server.serverPort());
+    QCOMPARE(info.localPort(), server.port());
 
     // A call, and a link whose emission comes back to a local slot.
     Listener listener;
-    QSignalSpy linked(pair.requester.data(), &QObjectEndpoint::connectedToRemoteObject);
-    pair.requester->connectToRemoteObject(objectId, "2valueChanged(int)", pair.requester->registerQObject(&listener),
-                                          "1onValue(int)");
+    QSignalSpy linked(requester.data(), &QObjectEndpoint::connectedToRemoteObject);
+    requester->connectToRemoteObject(objectId, "2valueChanged(int)", requester->registerQObject(&listener),
+                                     "1onValue(int)");
     QVERIFY(linked.wait());
-    QSignalSpy called(pair.requester.data(), &QObjectEndpoint::slotCalled);
-    pair.requester->callSlot(objectId, "setValue", {7});
-    const QByteArray addition = pair.requester->callSlot(objectId, "add", {2, 3});
+    QSignalSpy called(requester.data(), &QObjectEndpoint::slotCalled);
+    requester->callSlot(objectId, "setValue", {7});
+    const QByteArray addition = requester->callSlot(objectId, "add", {2, 3});
     QTRY_COMPARE(listener.received, QVariantList{7});
     QTRY_VERIFY(std::any_of(called.cbegin(), called.cend(), [&addition](const QVariantList &arguments) {
         return arguments.at(0).toByteArray() == addition && arguments.at(1) == QVariant(5);

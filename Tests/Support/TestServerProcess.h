@@ -1,0 +1,37 @@
+#ifndef ZETO_TESTSERVERPROCESS_H
+#define ZETO_TESTSERVERPROCESS_H
+
+#include <QtCore/QProcess>
+#include <QtCore/QUrl>
+
+namespace Zeto {
+namespace Testing {
+
+// A plain TestServer in a process of its own, so that a test can kill it with
+// calls in flight. It starts at once; port() is 0 if it did not start and
+// announce its port in time.
+class TestServerProcess
+{
+    Q_DISABLE_COPY(TestServerProcess)
+
+public:
+    explicit TestServerProcess(int startTimeoutInMs = 10 * 1000);
+    // Kills the server and waits for its end.
+    ~TestServerProcess();
+
+    quint16 port() const;
+    QUrl url(const QString &path) const;
+    // Ends the server at once, without a word to its clients.
+    void kill();
+
+private:
+    quint16 readPort(int timeoutInMs);
+
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace Testing
+} // namespace Zeto
+
+#endif // ZETO_TESTSERVERPROCESS_H

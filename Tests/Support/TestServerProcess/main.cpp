@@ -1,0 +1,28 @@
+// A TestServer in a process of its own. It announces its port as the first
+// line on stdout and serves until it is killed or its stdin closes, so that
+// it never outlives a test that died.
+
+#include "TestServer.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QSocketNotifier>
+#include <QtCore/QTextStream>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const Zeto::Testing::TestServer server;
+    if (!server.isListening())
+        return 1;
+    QTextStream(stdout) << "port " << server.port() << Qt::endl;
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &application, [&application] {
+        char ignored[256];
+        if (read(STDIN_FILENO, ignored, sizeof ignored) <= 0)
+            application.quit();
+    });
+    return application.exec();
+}
