@@ -118,8 +118,12 @@ int errorInfoMetaTypeId()
     static QMutex mutex;
     static int id = 0;
     QMutexLocker locker(&mutex);
-    if (id == 0)
+    if (id == 0) {
         id = registerType<ErrorInfo>();
+        // Client signals spell the type without its namespace; the alias lets
+        // string-based and queued connections to them carry it.
+        qRegisterMetaType<ErrorInfo>("ErrorInfo");
+    }
     return id;
 }
 

@@ -1,0 +1,10 @@
+#include "IRemoteObjectConnection.h"
+
+namespace Zeto {
+namespace Client {
+
+IRemoteObjectConnection::IRemoteObjectConnection() = default;
+IRemoteObjectConnection::~IRemoteObjectConnection() = default;
+
+} // namespace Client
+} // namespace Zeto

@@ -1,0 +1,36 @@
+#ifndef ZETO_CLIENT_IREMOTEOBJECTCONNECTION_H
+#define ZETO_CLIENT_IREMOTEOBJECTCONNECTION_H
+
+#include "../ZetoGlobal.h"
+#include "../ErrorHandler/ErrorHandler.h"
+
+#include <QtCore/QObject>
+
+namespace Zeto {
+namespace Client {
+
+// The progress of one link between a signal and a slot across the
+// connection: connected() or failed() once, and later disconnected() once
+// when the link is removed. Every report comes from the event loop; dropping
+// the handle silences it but leaves the link in place.
+class ZETO_EXPORT IRemoteObjectConnection : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(IRemoteObjectConnection)
+
+public:
+    IRemoteObjectConnection();
+    ~IRemoteObjectConnection() override;
+
+Q_SIGNALS:
+    void connected();
+    void disconnected();
+    // Spelled without the namespace: a string-based connection names it
+    // as failed(ErrorInfo).
+    void failed(ErrorInfo error);
+};
+
+} // namespace Client
+} // namespace Zeto
+
+#endif // ZETO_CLIENT_IREMOTEOBJECTCONNECTION_H

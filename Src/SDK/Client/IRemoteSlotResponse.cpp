@@ -1,0 +1,10 @@
+#include "IRemoteSlotResponse.h"
+
+namespace Zeto {
+namespace Client {
+
+IRemoteSlotResponse::IRemoteSlotResponse() = default;
+IRemoteSlotResponse::~IRemoteSlotResponse() = default;
+
+} // namespace Client
+} // namespace Zeto

@@ -1,0 +1,19 @@
+#include "RemoteSlotResponse.h"
+
+#include "RemoteSlotResponsePrivate.h"
+
+namespace Zeto {
+namespace Client {
+
+RemoteSlotResponse::RemoteSlotResponse() : d(new RemoteSlotResponsePrivate)
+{
+    connect(d, &RemoteSlotResponsePrivate::responded, this, &IRemoteSlotResponse::responded, Qt::QueuedConnection);
+    connect(d, &RemoteSlotResponsePrivate::failed, this, &IRemoteSlotResponse::failed, Qt::QueuedConnection);
+}
+
+RemoteSlotResponse::~RemoteSlotResponse() { delete d; }
+
+RemoteSlotResponsePrivate *RemoteSlotResponse::d_func() const { return d; }
+
+} // namespace Client
+} // namespace Zeto
