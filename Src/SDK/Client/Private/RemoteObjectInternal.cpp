@@ -1,19 +1,302 @@
 #include "RemoteObjectInternal.h"
 
 #include "../../QObjectCommunication/QObjectEndpoint.h"
+#include "RemoteObjectConnectionPrivate.h"
+#include "RemoteSlotResponsePrivate.h"
+
+#include <QtCore/QMetaObject>
 
 #include <utility>
 
 namespace Zeto {
 namespace Client {
 
-RemoteObjectInternal::RemoteObjectInternal(const char *, const QUrl &, const QVariant &,
-                                           QSharedPointer<QObjectEndpoint> endpoint)
-    : m_endpoint(std::move(endpoint))
+namespace {
+
+bool hasCode(const char *text, char code)
 {
+    return text && text[0] == code;
 }
 
-RemoteObjectInternal::~RemoteObjectInternal() = default;
+bool sameMethod(const QByteArray &given, const char *other)
+{
+    return QMetaObject::normalizedSignature(given.constData()) == QMetaObject::normalizedSignature(other);
+}
+
+} // namespace
+
+RemoteObjectInternal::RemoteObjectInternal(const char *className, const QUrl &url, const QVariant &argument,
+                                           QSharedPointer<QObjectEndpoint> endpoint)
+    : m_endpoint(std::move(endpoint))
+    , m_className(className)
+{
+    if (!m_endpoint)
+        qFatal("QObject endpoint is null.");
+    connectEndpoint();
+    m_objectId = m_endpoint->instantiateQObject(m_className, url, argument);
+}
+
+RemoteObjectInternal::~RemoteObjectInternal()
+{
+    disconnectEndpoint();
+}
+
+RemoteObjectInternal::State RemoteObjectInternal::state() const
+{
+    return m_state;
+}
+
+QByteArray RemoteObjectInternal::endpointId() const
+{
+    return m_endpoint->endpointId();
+}
+
+void RemoteObjectInternal::connectEndpoint()
+{
+    QObjectEndpoint *endpoint = m_endpoint.data();
+    connect(endpoint, &QObjectEndpoint::instantiatedQObject, this, &RemoteObjectInternal::onInstantiatedQObject);
+    connect(endpoint, &QObjectEndpoint::qObjectInstantiationFailed, this,
+            &RemoteObjectInternal::onQObjectInstantiationFailed);
+    connect(endpoint, &QObjectEndpoint::instantiatedQObjectDestroyed, this,
+            &RemoteObjectInternal::onInstantiatedQObjectDestroyed);
+    connect(endpoint, &QObjectEndpoint::slotCalled, this, &RemoteObjectInternal::onSlotCalled);
+    connect(endpoint, &QObjectEndpoint::slotCallFailed, this, &RemoteObjectInternal::onSlotCallFailed);
+    connect(endpoint, &QObjectEndpoint::connectedToRemoteObject, this,
+            &RemoteObjectInternal::onConnectedToRemoteObject);
+    connect(endpoint, &QObjectEndpoint::connectionToRemoteObjectFailed, this,
+            &RemoteObjectInternal::onConnectionToRemoteObjectFailed);
+    connect(endpoint, &QObjectEndpoint::disconnectedFromRemoteObject, this,
+            &RemoteObjectInternal::onDisconnectedFromRemoteObject);
+    connect(endpoint, &QObjectEndpoint::error, this, &RemoteObjectInternal::onEndpointError);
+    connect(endpoint, &QObjectEndpoint::finished, this, &RemoteObjectInternal::onEndpointFinished);
+}
+
+// From now on nothing more arrives from the endpoint.
+void RemoteObjectInternal::disconnectEndpoint()
+{
+    disconnect(m_endpoint.data(), nullptr, this, nullptr);
+}
+
+void RemoteObjectInternal::callRemoteSlot(RemoteSlotResponsePrivate *response, const char *slot,
+                                          const QVector<QVariant> &arguments)
+{
+    if (!response)
+        qFatal("Remote slot response private cannot be null.");
+    if (!slot) {
+        response->emitFailed(makeErrorInfo(InvalidSlot));
+        return;
+    }
+    const SlotCall call{response, slot, arguments};
+    if (m_state == Pending)
+        m_pendingOperations.append({true, call, ToRemoteSlot, {}});
+    else if (m_state == Instantiated)
+        sendSlotCall(call);
+}
+
+void RemoteObjectInternal::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
+                                                 QObject *receiver, const char *slot)
+{
+    requestLink(connection, ToRemoteSignal, receiver, signal, slot);
+}
+
+void RemoteObjectInternal::connectToRemoteSlot(RemoteObjectConnectionPrivate *connection, QObject *sender,
+                                               const char *signal, const char *slot)
+{
+    requestLink(connection, ToRemoteSlot, sender, signal, slot);
+}
+
+void RemoteObjectInternal::requestLink(RemoteObjectConnectionPrivate *connection, LinkKind kind,
+                                       QObject *localObject, const char *signal, const char *slot)
+{
+    if (m_state == Gone)
+        return;
+    if (!connection)
+        qFatal("Remote object connection private cannot be null.");
+    if (!localObject) {
+        connection->emitFailed(makeErrorInfo(InvalidObject));
+    } else if (!hasCode(signal, '2')) {
+        connection->emitFailed(makeErrorInfo(InvalidSignal));
+    } else if (!hasCode(slot, '1')) {
+        connection->emitFailed(makeErrorInfo(InvalidSlot));
+    } else {
+        const Link link{connection, localObject, signal, slot};
+        if (m_state == Pending)
+            m_pendingOperations.append({false, {}, kind, link});
+        else
+            sendLink(kind, link);
+    }
+}
+
+void RemoteObjectInternal::sendSlotCall(const SlotCall &call)
+{
+    const QByteArray slotCallId = m_endpoint->callSlot(m_objectId, call.slot.constData(), call.arguments);
+    m_slotCalls.insert(slotCallId, call);
+}
+
+void RemoteObjectInternal::sendLink(LinkKind kind, const Link &link)
+{
+    const QByteArray localId = m_endpoint->registerQObject(link.localObject);
+    const QByteArray connectionId =
+        kind == ToRemoteSignal ? m_endpoint->connectToRemoteObject(m_objectId, link.signal, localId, link.slot)
+                               : m_endpoint->connectToRemoteObject(localId, link.signal, m_objectId, link.slot);
+    links(kind).insert(connectionId, link);
+}
+
+// In call order, before anyone hears that the object exists.
+void RemoteObjectInternal::runPendingOperations()
+{
+    const QVector<PendingOperation> operations = std::exchange(m_pendingOperations, {});
+    for (const PendingOperation &operation : operations) {
+        if (operation.isSlotCall)
+            sendSlotCall(operation.slotCall);
+        else if (operation.link.localObject)
+            sendLink(operation.linkKind, operation.link);
+    }
+}
+
+void RemoteObjectInternal::disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot)
+{
+    removeLinks(ToRemoteSignal, receiver, signal, slot);
+}
+
+void RemoteObjectInternal::disconnectFromRemoteSlot(QObject *sender, const char *signal, const char *slot)
+{
+    removeLinks(ToRemoteSlot, sender, signal, slot);
+}
+
+void RemoteObjectInternal::removeLinks(LinkKind kind, QObject *localObject, const char *signal, const char *slot)
+{
+    if (m_state == Gone || !signal || !slot)
+        return;
+    const auto matches = [localObject, signal, slot](const Link &link) {
+        return link.localObject == localObject && sameMethod(link.signal, signal) && sameMethod(link.slot, slot);
+    };
+    if (m_state == Pending) {
+        m_pendingOperations.erase(std::remove_if(m_pendingOperations.begin(), m_pendingOperations.end(),
+                                                 [kind, &matches](const PendingOperation &operation) {
+                                                     return !operation.isSlotCall && operation.linkKind == kind
+                                                            && matches(operation.link);
+                                                 }),
+                                  m_pendingOperations.end());
+        return;
+    }
+    // The entries stay until the peer confirms.
+    const QHash<QByteArray, Link> &table = links(kind);
+    for (auto link = table.cbegin(); link != table.cend(); ++link) {
+        if (matches(*link))
+            m_endpoint->disconnectFromRemoteObject(link.key());
+    }
+}
+
+QHash<QByteArray, RemoteObjectInternal::Link> &RemoteObjectInternal::links(LinkKind kind)
+{
+    return kind == ToRemoteSignal ? m_remoteSignalLinks : m_remoteSlotLinks;
+}
+
+RemoteObjectInternal::Link *RemoteObjectInternal::findLink(const QByteArray &connectionId)
+{
+    for (QHash<QByteArray, Link> *table : {&m_remoteSlotLinks, &m_remoteSignalLinks}) {
+        const auto link = table->find(connectionId);
+        if (link != table->end())
+            return &*link;
+    }
+    return nullptr;
+}
+
+RemoteObjectInternal::Link RemoteObjectInternal::takeLink(const QByteArray &connectionId)
+{
+    return m_remoteSlotLinks.contains(connectionId) ? m_remoteSlotLinks.take(connectionId)
+                                                    : m_remoteSignalLinks.take(connectionId);
+}
+
+void RemoteObjectInternal::failEndpointPairing(const ErrorInfo &errorInfo)
+{
+    onQObjectInstantiationFailed(m_objectId, errorInfo);
+}
+
+void RemoteObjectInternal::onInstantiatedQObject()
+{
+    if (m_state != Pending)
+        return;
+    m_state = Instantiated;
+    runPendingOperations();
+    Q_EMIT connected();
+}
+
+void RemoteObjectInternal::onQObjectInstantiationFailed(const QByteArray &, const ErrorInfo &errorInfo)
+{
+    if (m_state != Pending)
+        return;
+    m_pendingOperations.clear();
+    m_state = Gone;
+    fail(errorInfo);
+}
+
+void RemoteObjectInternal::onInstantiatedQObjectDestroyed(const QByteArray &, bool isLocal)
+{
+    disconnectEndpoint();
+    if (isLocal) {
+        Q_EMIT error(makeErrorInfo(InvalidMessage));
+    } else {
+        m_state = Gone;
+    }
+    Q_EMIT disconnected();
+}
+
+void RemoteObjectInternal::onSlotCalled(const QByteArray &slotCallId, const QVariant &result)
+{
+    const SlotCall call = m_slotCalls.take(slotCallId);
+    if (call.response)
+        call.response->emitResponded(result);
+}
+
+void RemoteObjectInternal::onSlotCallFailed(const QByteArray &slotCallId, const ErrorInfo &errorInfo)
+{
+    const SlotCall call = m_slotCalls.take(slotCallId);
+    if (call.response)
+        call.response->emitFailed(errorInfo);
+}
+
+void RemoteObjectInternal::onConnectedToRemoteObject(const QByteArray &connectionId)
+{
+    const Link *link = findLink(connectionId);
+    if (link && link->connection)
+        link->connection->emitConnected();
+}
+
+void RemoteObjectInternal::onConnectionToRemoteObjectFailed(const QByteArray &connectionId,
+                                                            const ErrorInfo &errorInfo)
+{
+    const Link link = takeLink(connectionId);
+    if (link.connection)
+        link.connection->emitFailed(errorInfo);
+}
+
+void RemoteObjectInternal::onDisconnectedFromRemoteObject(const QByteArray &connectionId)
+{
+    const Link link = takeLink(connectionId);
+    if (link.connection)
+        link.connection->emitDisconnected();
+}
+
+void RemoteObjectInternal::onEndpointError(const ErrorInfo &errorInfo)
+{
+    fail(errorInfo);
+}
+
+void RemoteObjectInternal::onEndpointFinished()
+{
+    disconnectEndpoint();
+    Q_EMIT disconnected();
+}
+
+// The error comes first: receivers rely on it.
+void RemoteObjectInternal::fail(const ErrorInfo &errorInfo)
+{
+    disconnectEndpoint();
+    Q_EMIT error(errorInfo);
+    Q_EMIT disconnected();
+}
 
 } // namespace Client
 } // namespace Zeto

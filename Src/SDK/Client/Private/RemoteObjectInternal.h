@@ -1,13 +1,17 @@
 #ifndef ZETO_CLIENT_REMOTEOBJECTINTERNAL_H
 #define ZETO_CLIENT_REMOTEOBJECTINTERNAL_H
 
-#include "../../ZetoGlobal.h"
 #include "../../ErrorHandler/ErrorHandler.h"
+#include "../../ZetoGlobal.h"
 
+#include <QtCore/QByteArray>
+#include <QtCore/QHash>
 #include <QtCore/QObject>
+#include <QtCore/QPointer>
 #include <QtCore/QSharedPointer>
 #include <QtCore/QUrl>
 #include <QtCore/QVariant>
+#include <QtCore/QVector>
 
 namespace Zeto {
 
@@ -15,17 +19,41 @@ class QObjectEndpoint;
 
 namespace Client {
 
-// Stands in for the machinery behind one remote object until it lands: it
-// keeps its endpoint and reports nothing by itself.
+class RemoteObjectConnectionPrivate;
+class RemoteSlotResponsePrivate;
+
+// The machinery behind one remote object: its own endpoint, the request to
+// instantiate the remote class, the application's requests queued until the
+// object exists, and the routing of each answer to the handle that waits
+// for it. Handles are watched, never owned: a dropped handle is not told.
 class ZETO_PROTOCOL_EXPORT RemoteObjectInternal : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteObjectInternal)
 
 public:
+    enum State { Pending, Instantiated, Gone };
+
     RemoteObjectInternal(const char *className, const QUrl &url, const QVariant &argument,
                          QSharedPointer<QObjectEndpoint> endpoint);
     ~RemoteObjectInternal() override;
+
+    State state() const;
+    QByteArray endpointId() const;
+
+    // Slot and signal texts are SIGNAL/SLOT coded; a slot to call is named
+    // by its name alone.
+    void callRemoteSlot(RemoteSlotResponsePrivate *response, const char *slot, const QVector<QVariant> &arguments);
+    void connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal, QObject *receiver,
+                               const char *slot);
+    void connectToRemoteSlot(RemoteObjectConnectionPrivate *connection, QObject *sender, const char *signal,
+                             const char *slot);
+    void disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot);
+    void disconnectFromRemoteSlot(QObject *sender, const char *signal, const char *slot);
+
+    // The peer refused to pair this object's endpoint: the object can never
+    // be instantiated.
+    void failEndpointPairing(const ErrorInfo &errorInfo);
 
 Q_SIGNALS:
     void connected();
@@ -33,7 +61,64 @@ Q_SIGNALS:
     void error(Zeto::ErrorInfo errorInfo);
 
 private:
+    enum LinkKind { ToRemoteSlot, ToRemoteSignal };
+
+    struct Link
+    {
+        QPointer<RemoteObjectConnectionPrivate> connection;
+        QPointer<QObject> localObject;
+        QByteArray signal;
+        QByteArray slot;
+    };
+
+    struct SlotCall
+    {
+        QPointer<RemoteSlotResponsePrivate> response;
+        QByteArray slot;
+        QVector<QVariant> arguments;
+    };
+
+    struct PendingOperation
+    {
+        bool isSlotCall = true;
+        SlotCall slotCall;
+        LinkKind linkKind = ToRemoteSlot;
+        Link link;
+    };
+
+    void connectEndpoint();
+    void disconnectEndpoint();
+    void requestLink(RemoteObjectConnectionPrivate *connection, LinkKind kind, QObject *localObject,
+                     const char *signal, const char *slot);
+    void sendSlotCall(const SlotCall &call);
+    void sendLink(LinkKind kind, const Link &link);
+    void runPendingOperations();
+    void removeLinks(LinkKind kind, QObject *localObject, const char *signal, const char *slot);
+    QHash<QByteArray, Link> &links(LinkKind kind);
+    // The entry of a link id in either table, or null.
+    Link *findLink(const QByteArray &connectionId);
+    Link takeLink(const QByteArray &connectionId);
+
+    void onInstantiatedQObject();
+    void onQObjectInstantiationFailed(const QByteArray &objectId, const ErrorInfo &errorInfo);
+    void onInstantiatedQObjectDestroyed(const QByteArray &objectId, bool isLocal);
+    void onSlotCalled(const QByteArray &slotCallId, const QVariant &result);
+    void onSlotCallFailed(const QByteArray &slotCallId, const ErrorInfo &errorInfo);
+    void onConnectedToRemoteObject(const QByteArray &connectionId);
+    void onConnectionToRemoteObjectFailed(const QByteArray &connectionId, const ErrorInfo &errorInfo);
+    void onDisconnectedFromRemoteObject(const QByteArray &connectionId);
+    void onEndpointError(const ErrorInfo &errorInfo);
+    void onEndpointFinished();
+    void fail(const ErrorInfo &errorInfo);
+
     const QSharedPointer<QObjectEndpoint> m_endpoint;
+    const QByteArray m_className;
+    QByteArray m_objectId;
+    State m_state = Pending;
+    QVector<PendingOperation> m_pendingOperations;
+    QHash<QByteArray, SlotCall> m_slotCalls;
+    QHash<QByteArray, Link> m_remoteSlotLinks;
+    QHash<QByteArray, Link> m_remoteSignalLinks;
 };
 
 } // namespace Client

@@ -1,0 +1,79 @@
+#include "RemoteObject.h"
+
+#include "Private/RemoteObjectConnection.h"
+#include "Private/RemoteObjectConnectionPrivate.h"
+#include "Private/RemoteObjectPrivate.h"
+#include "Private/RemoteSlotResponse.h"
+#include "Private/RemoteSlotResponsePrivate.h"
+
+namespace Zeto {
+namespace Client {
+
+RemoteObject::RemoteObject(const char *className, const QUrl &url, const QVariant &argument,
+                           const QSslConfiguration &sslConfiguration, const QNetworkProxy &proxy,
+                           bool dedicatedConnection)
+    : d(new RemoteObjectPrivate(className, url, argument, sslConfiguration, proxy, dedicatedConnection))
+{
+    QObject::connect(d, &RemoteObjectPrivate::connected, this, &RemoteObject::connected);
+    QObject::connect(d, &RemoteObjectPrivate::error, this, &RemoteObject::error);
+}
+
+RemoteObject::~RemoteObject()
+{
+    delete d;
+}
+
+RemoteObjectPrivate *RemoteObject::d_func()
+{
+    return d;
+}
+
+const RemoteObjectPrivate *RemoteObject::d_func() const
+{
+    return d;
+}
+
+QSharedPointer<IRemoteSlotResponse> RemoteObject::callRemoteSlotInternal(const char *slot,
+                                                                         const QVector<QVariant> &arguments)
+{
+    const QSharedPointer<RemoteSlotResponse> response(new RemoteSlotResponse);
+    d->callRemoteSlot(response->d_func(), slot, arguments);
+    return response;
+}
+
+QSharedPointer<IRemoteObjectConnection> RemoteObject::connect(RemoteObject *sender, const char *signal,
+                                                              QObject *receiver, const char *slot)
+{
+    const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
+    if (sender)
+        sender->d->connectToRemoteSignal(connection->d_func(), signal, receiver, slot);
+    else
+        connection->d_func()->emitFailed(makeErrorInfo(InvalidObject));
+    return connection;
+}
+
+QSharedPointer<IRemoteObjectConnection> RemoteObject::connect(QObject *sender, const char *signal,
+                                                              RemoteObject *receiver, const char *slot)
+{
+    const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
+    if (receiver)
+        receiver->d->connectToRemoteSlot(connection->d_func(), sender, signal, slot);
+    else
+        connection->d_func()->emitFailed(makeErrorInfo(InvalidObject));
+    return connection;
+}
+
+void RemoteObject::disconnect(RemoteObject *sender, const char *signal, QObject *receiver, const char *slot)
+{
+    if (sender)
+        sender->d->disconnectFromRemoteSignal(signal, receiver, slot);
+}
+
+void RemoteObject::disconnect(QObject *sender, const char *signal, RemoteObject *receiver, const char *slot)
+{
+    if (receiver)
+        receiver->d->disconnectFromRemoteSlot(sender, signal, slot);
+}
+
+} // namespace Client
+} // namespace Zeto

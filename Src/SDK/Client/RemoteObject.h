@@ -1,0 +1,110 @@
+#ifndef ZETO_CLIENT_REMOTEOBJECT_H
+#define ZETO_CLIENT_REMOTEOBJECT_H
+
+#include "../ErrorHandler/ErrorHandler.h"
+#include "../ZetoGlobal.h"
+#include "IRemoteObjectConnection.h"
+#include "IRemoteSlotResponse.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QSharedPointer>
+#include <QtCore/QUrl>
+#include <QtCore/QVariant>
+#include <QtCore/QVector>
+#include <QtNetwork/QNetworkProxy>
+#include <QtNetwork/QSslConfiguration>
+
+#include <cstddef>
+
+namespace Zeto {
+namespace Client {
+
+class RemoteObjectPrivate;
+
+namespace Detail {
+
+template <typename T>
+QVariant toVariant(const T &value)
+{
+    return QVariant::fromValue(value);
+}
+
+// Text literals travel as QString, as a QVariant built from one would.
+inline QVariant toVariant(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+template <std::size_t Size>
+QVariant toVariant(const char (&text)[Size])
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace Detail
+
+// A local proxy for a QObject that a server creates on request:
+//
+//     RemoteObject calculator("Calculator", QUrl("zeto://127.0.0.1:4000/calc"));
+//     connect(&calculator, &RemoteObject::connected, [&] {
+//         auto sum = calculator.call("add", 2, 3);
+//         connect(sum.data(), &IRemoteSlotResponse::responded, [](const QVariant &result) { ... });
+//     });
+//
+// Exactly one of connected() or error() follows construction, from the event
+// loop; after connected(), at most one error() tells that the object or its
+// connection is lost. Calls and links made before connected() are sent, in
+// order, as soon as the object exists. Use it in one thread with an event loop.
+class ZETO_EXPORT RemoteObject : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(RemoteObject)
+
+public:
+    // The argument travels to the server's factory with the request. Objects
+    // of a thread share a connection per server, scheme, TLS configuration
+    // and proxy, unless dedicatedConnection asks for one of their own.
+    RemoteObject(const char *className, const QUrl &url, const QVariant &argument = QVariant(),
+                 const QSslConfiguration &sslConfiguration = QSslConfiguration::defaultConfiguration(),
+                 const QNetworkProxy &proxy = QNetworkProxy(), bool dedicatedConnection = false);
+    ~RemoteObject() override;
+
+    // Calls the remote slot of that name with the arguments, each turned into
+    // a QVariant; the slot is chosen by the arguments' types. The handle
+    // reports the result once, from the event loop, if the caller keeps it.
+    template <typename... Arguments>
+    QSharedPointer<IRemoteSlotResponse> call(const char *slot, const Arguments &...arguments)
+    {
+        return callRemoteSlotInternal(slot, QVector<QVariant>{Detail::toVariant(arguments)...});
+    }
+
+    // Signals and slots as SIGNAL() and SLOT() write them.
+    static QSharedPointer<IRemoteObjectConnection> connect(RemoteObject *sender, const char *signal,
+                                                           QObject *receiver, const char *slot);
+    static QSharedPointer<IRemoteObjectConnection> connect(QObject *sender, const char *signal,
+                                                           RemoteObject *receiver, const char *slot);
+    static void disconnect(RemoteObject *sender, const char *signal, QObject *receiver, const char *slot);
+    static void disconnect(QObject *sender, const char *signal, RemoteObject *receiver, const char *slot);
+
+    // QObject's own connect and disconnect stay at hand.
+    using QObject::connect;
+    using QObject::disconnect;
+
+Q_SIGNALS:
+    void connected();
+    void error(ErrorInfo errorInfo);
+
+protected:
+    RemoteObjectPrivate *d_func();
+    const RemoteObjectPrivate *d_func() const;
+
+private:
+    QSharedPointer<IRemoteSlotResponse> callRemoteSlotInternal(const char *slot, const QVector<QVariant> &arguments);
+
+    RemoteObjectPrivate *d;
+};
+
+} // namespace Client
+} // namespace Zeto
+
+#endif // ZETO_CLIENT_REMOTEOBJECT_H
