@@ -63,6 +63,7 @@ private Q_SLOTS:
     void creationFailsWithOneError_data();
     void creationFailsWithOneError();
     void oneRefusalLeavesTheSharedConnection();
+    void refusedEndpointFailsOnlyItsObject();
     void serverDestroyingTheObjectIsOneError();
     void killedServerIsOneErrorPerObject();
     void linkToANullRemoteObjectFails();
@@ -146,6 +147,19 @@ void tst_RemoteObject::oneRefusalLeavesTheSharedConnection()
     Errors errors(&refused);
     QTRY_COMPARE(errors.codes, QList<int>{RemoteObjectNotFound});
 
+    QCOMPARE(resultOf(calculator.call("add", 1, 2)), QVariant(3));
+}
+
+void tst_RemoteObject::refusedEndpointFailsOnlyItsObject()
+{
+    TestServer server;
+    server.setMaxEndpointsPerConnection(1);
+    RemoteObject calculator(CalculatorName, server.url("/calc"));
+    RemoteObject refused(CalculatorName, server.url("/calc"));
+    Errors errors(&refused);
+    QVERIFY(waitUntilConnected(calculator));
+
+    QTRY_COMPARE(errors.codes, QList<int>{TooManyRemoteObjects});
     QCOMPARE(resultOf(calculator.call("add", 1, 2)), QVariant(3));
 }
 

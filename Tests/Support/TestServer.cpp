@@ -94,6 +94,12 @@ void TestServer::serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier
         Qt::QueuedConnection);
     m_connections.append(
         {courier, ProtocolStack(courier, m_repository, pickyConnectionInformationFactory(describeSocket(*socket)))});
+    m_connections.last().stack.factory()->setMaxEndpoints(m_maxEndpoints);
+}
+
+void TestServer::setMaxEndpointsPerConnection(int maxEndpoints)
+{
+    m_maxEndpoints = maxEndpoints;
 }
 
 // A courier lives until this removal, so its address names it alone.

@@ -59,6 +59,8 @@ public:
     // Aborts every client's socket without a closing handshake, as when the
     // server dies. New clients are still accepted.
     void dropClientConnections();
+    // For connections accepted from now on.
+    void setMaxEndpointsPerConnection(int maxEndpoints);
 
 private:
     struct ServedConnection
@@ -75,6 +77,7 @@ private:
     const RemoteObjectRepository m_repository;
     QList<ServedConnection> m_connections;
     QList<QPointer<QObject>> m_createdObjects;
+    int m_maxEndpoints = QObjectEndpointFactory::DefaultMaxEndpoints;
 };
 
 } // namespace Testing

@@ -67,9 +67,10 @@ void QObjectEndpointFactory::onReceivedMessage(const QVariant &message)
 
 void QObjectEndpointFactory::onRequest(const CreateEndpointRequest &request)
 {
-    const QSharedPointer<QObjectEndpoint> endpoint = servedEndpoint(request);
+    ConnectionError refusal = InvalidMessage;
+    const QSharedPointer<QObjectEndpoint> endpoint = servedEndpoint(request, &refusal);
     if (!endpoint) {
-        const ErrorInfo errorInfo = makeErrorInfo(InvalidMessage);
+        const ErrorInfo errorInfo = makeErrorInfo(refusal);
         m_factoryMessenger->sendMessage(QVariant::fromValue(CreateEndpointResponse(false, errorInfo, request)));
         Q_EMIT endpointCreationFailed(request.endpointId(), errorInfo);
         return;
@@ -81,10 +82,17 @@ void QObjectEndpointFactory::onRequest(const CreateEndpointRequest &request)
 }
 
 // Null when the peer's ids are not valid or its messenger id is in use.
-QSharedPointer<QObjectEndpoint> QObjectEndpointFactory::servedEndpoint(const CreateEndpointRequest &request)
+QSharedPointer<QObjectEndpoint> QObjectEndpointFactory::servedEndpoint(const CreateEndpointRequest &request,
+                                                                       ConnectionError *refusal)
 {
     if (!isValidId(request.endpointId()) || !isValidId(request.messengerId()))
         return {};
+    // Each endpoint holds objects of its own: the peer may not open them
+    // without end.
+    if (m_endpoints.size() >= m_maxEndpoints) {
+        *refusal = TooManyRemoteObjects;
+        return {};
+    }
     QSharedPointer<Messenger> messenger = m_broker->createMessenger(request.messengerId());
     return messenger ? makeEndpoint(std::move(messenger)) : QSharedPointer<QObjectEndpoint>();
 }
@@ -125,6 +133,11 @@ void QObjectEndpointFactory::onMessengerError(const ErrorInfo &errorInfo)
 }
 
 // Runs inside the endpoint's destructor, while its id is still intact.
+void QObjectEndpointFactory::setMaxEndpoints(int maxEndpoints)
+{
+    m_maxEndpoints = maxEndpoints;
+}
+
 void QObjectEndpointFactory::onEndpointDestroyed(QObjectEndpoint *endpoint)
 {
     if (endpoint)

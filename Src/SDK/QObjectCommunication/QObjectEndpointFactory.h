@@ -26,6 +26,9 @@ class ZETO_PROTOCOL_EXPORT QObjectEndpointFactory : public IQObjectEndpointFacto
 
 public:
     static const QByteArray FactoryMessengerId;
+    // Endpoints that may live at once on this connection; a peer's request
+    // beyond them is refused with TooManyRemoteObjects.
+    static constexpr int DefaultMaxEndpoints = 4096;
 
     // A null broker or connection information factory, or a broker that has
     // a factory already, is a precondition violation: the process ends.
@@ -37,10 +40,12 @@ public:
     // announcement, and the peer reads them after making its counterpart.
     QSharedPointer<QObjectEndpoint> createEndpoint() override;
 
+    void setMaxEndpoints(int maxEndpoints);
+
 private:
     void onReceivedMessage(const QVariant &message);
     void onRequest(const CreateEndpointRequest &request);
-    QSharedPointer<QObjectEndpoint> servedEndpoint(const CreateEndpointRequest &request);
+    QSharedPointer<QObjectEndpoint> servedEndpoint(const CreateEndpointRequest &request, ConnectionError *refusal);
     void onResponse(const CreateEndpointResponse &response);
     void onMessengerFinished();
     void onMessengerError(const ErrorInfo &errorInfo);
@@ -59,6 +64,7 @@ private:
     // Set by the first pair completed on either side.
     bool m_established = false;
     bool m_finished = false;
+    int m_maxEndpoints = DefaultMaxEndpoints;
 };
 
 } // namespace Zeto

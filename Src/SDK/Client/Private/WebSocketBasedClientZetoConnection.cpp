@@ -6,6 +6,7 @@
 #include "ClientConnectionInformationFactory.h"
 #include "RemoteObjectInternal.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Zeto {
@@ -46,6 +47,8 @@ WebSocketBasedClientZetoConnection::WebSocketBasedClientZetoConnection(const QUr
             &WebSocketBasedClientZetoConnection::onEndpointFactoryEnded);
     connect(m_endpointFactory, &QObjectEndpointFactory::finished, this,
             &WebSocketBasedClientZetoConnection::onEndpointFactoryEnded);
+    connect(m_endpointFactory, &QObjectEndpointFactory::endpointCreationFailed, this,
+            &WebSocketBasedClientZetoConnection::onEndpointCreationFailed);
 }
 
 WebSocketBasedClientZetoConnection::~WebSocketBasedClientZetoConnection() { finish(); }
@@ -83,6 +86,24 @@ void WebSocketBasedClientZetoConnection::onRemoteObjectInternalError(ErrorInfo e
 }
 
 void WebSocketBasedClientZetoConnection::onEndpointFactoryEnded() { finish(); }
+
+// Without an endpoint at the server the object can never exist: it fails
+// instead of waiting forever with its calls queued.
+void WebSocketBasedClientZetoConnection::onEndpointCreationFailed(const QByteArray &endpointId,
+                                                                  const ErrorInfo &errorInfo)
+{
+    const auto refused = std::find_if(m_remoteObjectInternals.cbegin(), m_remoteObjectInternals.cend(),
+                                      [&endpointId](QObject *object) {
+                                          auto *internal = qobject_cast<RemoteObjectInternal *>(object);
+                                          return internal && internal->endpointId() == endpointId;
+                                      });
+    if (refused == m_remoteObjectInternals.cend())
+        return;
+    // Its failure is its own, whatever the code: the connection goes on.
+    auto *internal = qobject_cast<RemoteObjectInternal *>(*refused);
+    detach(internal);
+    internal->failEndpointPairing(errorInfo);
+}
 
 void WebSocketBasedClientZetoConnection::detach(QObject *remoteObjectInternal)
 {

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void onRemoteObjectInternalGone();
     void onRemoteObjectInternalError(Zeto::ErrorInfo errorInfo);
     void onEndpointFactoryEnded();
+    void onEndpointCreationFailed(const QByteArray &endpointId, const Zeto::ErrorInfo &errorInfo);
 
 private:
     void detach(QObject *remoteObjectInternal);
