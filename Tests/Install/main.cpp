@@ -1,13 +1,17 @@
 // Streams a QVariant through the installed SDK and reads it back: proves that
 // the installed headers compile on their own and that the exported symbols,
 // the type registry among them, are reachable from an application. The remote
-// tags must vanish for the compiler in front of a declaration.
+// tags must vanish for the compiler in front of a declaration, and a remote
+// object reports from the event loop.
 
+#include <Client/RemoteObject.h>
 #include <DataStream/DataStream.h>
 #include <DataStream/StreamHelper.h>
 #include <RemoteObjects/RemoteTags.h>
 
 #include <QtCore/QBuffer>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
 #include <QtCore/QMetaType>
 #include <QtCore/QVariantMap>
 
@@ -33,8 +37,23 @@ Q_DECLARE_METATYPE(Tag)
 REMOTE_SLOT HTTP_GET HTTP_POST HTTP_PUT HTTP_PATCH HTTP_DELETE static bool tagsVanish() { return true; }
 REMOTE_SIGNAL static bool signalTagVanishes() { return true; }
 
-int main()
+// A URL without a port is refused, from the event loop.
+static bool remoteObjectReportsBadUrl()
 {
+    Zeto::Client::RemoteObject remote("Calculator", QUrl(QStringLiteral("zeto://127.0.0.1/calc")));
+    int code = -1;
+    QObject::connect(&remote, &Zeto::Client::RemoteObject::error, [&code](const Zeto::ErrorInfo &error) {
+        code = error.error.connectionError;
+        QCoreApplication::quit();
+    });
+    QTimer::singleShot(5000, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    return code == Zeto::InvalidRemoteObjectUrl;
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
     Zeto::registerType<Tag>();
     const QVariantMap written{
         {QStringLiteral("id"), 42},
@@ -51,7 +70,7 @@ int main()
     stream >> read;
 
     const QVariantMap map = read.toMap();
-    const bool ok = tagsVanish() && signalTagVanishes() && stream.isValid() && buffer.atEnd() && map.size() == written.size()
+    const bool ok = remoteObjectReportsBadUrl() && tagsVanish() && signalTagVanishes() && stream.isValid() && buffer.atEnd() && map.size() == written.size()
         && map.value(QStringLiteral("id")) == written.value(QStringLiteral("id"))
         && map.value(QStringLiteral("values")) == written.value(QStringLiteral("values"))
         && map.value(QStringLiteral("tag")).value<Tag>().name == QStringLiteral("installed");
