@@ -266,8 +266,11 @@ void tst_RemoteObject::endingThreadClosesItsConnections()
     QTRY_COMPARE(m_server.connectionCount(), 0);
     QThread thread;
     const QUrl url = m_server.url("/calc");
-    QObject::connect(&thread, &QThread::started, [url] {
-        new RemoteObject(CalculatorName, url);
+    // The application's object goes as the thread ends; the connection must
+    // go with the thread's factory.
+    QObject::connect(&thread, &QThread::started, [&thread, url] {
+        auto *remote = new RemoteObject(CalculatorName, url);
+        QObject::connect(&thread, &QThread::finished, remote, [remote] { delete remote; }, Qt::DirectConnection);
     });
     thread.start();
     QTRY_COMPARE(m_server.connectionCount(), 1);
