@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds everything, then runs the
-# example that streams an application's own type through Zeto::DataStream.
+# The main job: installs what is missing, builds everything, streams an
+# application's own type through Zeto::DataStream, then runs the calculator
+# demo on 127.0.0.1: a server process and a client process that calls its
+# slots and links signals across the connection.
 set -euo pipefail
 
 readonly REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+readonly EXAMPLES="$REPO_ROOT/build/dev/Examples"
 
 "$REPO_ROOT/scripts/setup.sh" dev
 echo
-exec "$REPO_ROOT/build/dev/Examples/01-CustomType/custom-type"
+"$EXAMPLES/01-CustomType/custom-type"
+echo
+exec "$REPO_ROOT/Examples/02-Calculator/run-calculator.sh" \
+    "$EXAMPLES/02-Calculator/calculator-server" "$EXAMPLES/02-Calculator/calculator-client"

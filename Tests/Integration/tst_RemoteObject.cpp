@@ -2,6 +2,7 @@
 #include "Client/Private/WebSocketBasedClientRemoteObjectInternalFactory.h"
 #include "Client/RemoteObject.h"
 #include "ErrorHandler/ErrorHandler.h"
+#include "RemoteObjectWaits.h"
 #include "TestCertificates.h"
 #include "TestObjects.h"
 #include "TestServer.h"
@@ -16,34 +17,6 @@ using namespace Zeto::Testing;
 namespace {
 
 const char *const CalculatorName = "Zeto::Testing::Calculator";
-
-// The errors of one remote object, as codes.
-class Errors
-{
-public:
-    explicit Errors(RemoteObject *remote)
-    {
-        QObject::connect(remote, &RemoteObject::error, &m_context,
-                         [this](const ErrorInfo &errorInfo) { codes.append(errorInfo.error.connectionError); });
-    }
-
-    QList<int> codes;
-
-private:
-    QObject m_context;
-};
-
-bool waitUntilConnected(RemoteObject &remote)
-{
-    QSignalSpy connected(&remote, &RemoteObject::connected);
-    return connected.wait(5000);
-}
-
-QVariant resultOf(const QSharedPointer<IRemoteSlotResponse> &response)
-{
-    QSignalSpy responded(response.data(), &IRemoteSlotResponse::responded);
-    return responded.wait(5000) ? responded.at(0).at(0) : QVariant();
-}
 
 int connectionsOfThisThread()
 {

@@ -16,9 +16,9 @@ enum class Host { InProcess, InProcessOverTls, Process };
 enum class Ending { CallAnswered, ObjectDestroyed, ClientLeaves, ServerDies };
 
 // The server of one test run, in this process or in its own.
-struct Server
+struct TestedServer
 {
-    explicit Server(Host host)
+    explicit TestedServer(Host host)
     {
         if (host == Host::Process)
             process = std::make_unique<TestServerProcess>();
@@ -74,7 +74,7 @@ void tst_TestServer::servesTheCalculator()
     QFETCH(Host, host);
     QFETCH(Ending, ending);
 
-    Server server(host);
+    TestedServer server(host);
     const QUrl url = server.url(QStringLiteral("/calc"));
     QVERIFY(url.port() > 0);
     const ProtocolStack client(clientCourier(url));

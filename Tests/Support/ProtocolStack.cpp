@@ -1,69 +1,9 @@
 #include "ProtocolStack.h"
 
-#include "Messenger/MessageBroker.h"
-#include "RemoteObjects/ConnectionInformationFactory.h"
-#include "WebSocketBasedQVariantCourier/IQVariantCourier.h"
-
 #include <QtTest/QSignalSpy>
-
-#include <algorithm>
 
 namespace Zeto {
 namespace Testing {
-
-namespace {
-
-// An endpoint may go inside its own finished(): its messenger goes later.
-void forgetWhenFinished(QObjectEndpoint *endpoint,
-                        const QWeakPointer<QList<QSharedPointer<QObjectEndpoint>>> &endpoints)
-{
-    QObject::connect(endpoint, &QObjectEndpoint::finished, endpoint, [endpoint, endpoints] {
-        if (const auto liveEndpoints = endpoints.toStrongRef()) {
-            liveEndpoints->erase(std::remove_if(liveEndpoints->begin(), liveEndpoints->end(),
-                                                [endpoint](const auto &served) { return served == endpoint; }),
-                                 liveEndpoints->end());
-        }
-    });
-}
-
-} // namespace
-
-ProtocolStack::ProtocolStack(const QSharedPointer<IQVariantCourier> &courier,
-                             const RemoteObjectRepository &repository,
-                             QSharedPointer<IConnectionInformationFactory> connectionInformationFactory)
-    : m_broker(new MessageBroker(courier))
-    , m_servedEndpoints(new QList<QSharedPointer<QObjectEndpoint>>)
-{
-    if (!connectionInformationFactory)
-        connectionInformationFactory.reset(new ConnectionInformationFactory(ConnectionInfo()));
-    m_factory.reset(new QObjectEndpointFactory(repository, m_broker, connectionInformationFactory));
-    const auto servedEndpoints = m_servedEndpoints;
-    QObject::connect(m_factory.data(), &QObjectEndpointFactory::newEndpoint,
-                     [servedEndpoints](const QSharedPointer<QObjectEndpoint> &endpoint) {
-                         servedEndpoints->append(endpoint);
-                         forgetWhenFinished(endpoint.data(), servedEndpoints.toWeakRef());
-                     });
-}
-
-QSharedPointer<MessageBroker> ProtocolStack::broker() const
-{
-    return m_broker;
-}
-
-QObjectEndpointFactory *ProtocolStack::factory() const
-{
-    return m_factory.data();
-}
-
-QList<QSharedPointer<QObjectEndpoint>> ProtocolStack::servedEndpoints() const
-{
-    return *m_servedEndpoints;
-}
-
-void ProtocolStack::releaseServedEndpoints()
-{
-    m_servedEndpoints->clear();
-}
 
 QSharedPointer<QObjectEndpoint> connectedEndpoint(const ProtocolStack &requester, int timeoutInMs)
 {

@@ -32,23 +32,30 @@ QSharedPointer<IQObjectFactory> factory(Creator creator)
 
 } // namespace
 
+QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated)
+{
+    return {
+        {QStringLiteral("/calc"), factory<Calculator>([onCreated](const auto &information) {
+             auto *object = new Calculator(information);
+             onCreated(object);
+             return object;
+         })},
+        {QStringLiteral("/target"), factory<SlotTarget>([onCreated](const auto &) {
+             auto *object = new SlotTarget;
+             onCreated(object);
+             return object;
+         })},
+        {QStringLiteral("/null"), factory<Calculator>([](const auto &) -> Calculator * { return nullptr; })},
+        {QStringLiteral("/throwing"),
+         factory<Calculator>([](const auto &) -> Calculator * { throw std::runtime_error("refused"); })},
+    };
+}
+
 RemoteObjectRepository testRepository(const std::function<void(QObject *)> &onCreated)
 {
     RemoteObjectRepository repository;
-    repository.addEntry(QStringLiteral("/calc"), factory<Calculator>([onCreated](const auto &information) {
-                            auto *object = new Calculator(information);
-                            onCreated(object);
-                            return object;
-                        }));
-    repository.addEntry(QStringLiteral("/target"), factory<SlotTarget>([onCreated](const auto &) {
-                            auto *object = new SlotTarget;
-                            onCreated(object);
-                            return object;
-                        }));
-    repository.addEntry(QStringLiteral("/null"),
-                        factory<Calculator>([](const auto &) -> Calculator * { return nullptr; }));
-    repository.addEntry(QStringLiteral("/throwing"),
-                        factory<Calculator>([](const auto &) -> Calculator * { throw std::runtime_error("refused"); }));
+    for (const TestClass &testClass : testClasses(onCreated))
+        repository.addEntry(testClass.path, testClass.factory);
     return repository;
 }
 

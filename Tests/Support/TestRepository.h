@@ -4,7 +4,9 @@
 #include "RemoteObjects/IConnectionInformationFactory.h"
 #include "RemoteObjects/RemoteObjectRepository.h"
 
+#include <QtCore/QList>
 #include <QtCore/QSharedPointer>
+#include <QtCore/QString>
 
 #include <functional>
 
@@ -16,9 +18,16 @@ class ConnectionInfo;
 
 namespace Testing {
 
+struct TestClass
+{
+    QString path;
+    QSharedPointer<IQObjectFactory> factory;
+};
+
 // The test classes as a server offers them: the calculator at /calc and the
 // slot target at /target; under /null and /throwing the factories fail in
 // both ways. Every object made is handed to onCreated.
+QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated);
 RemoteObjectRepository testRepository(const std::function<void(QObject *)> &onCreated);
 
 // Describes the connection to every object, but throws for the argument

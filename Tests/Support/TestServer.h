@@ -1,8 +1,7 @@
 #ifndef ZETO_TESTSERVER_H
 #define ZETO_TESTSERVER_H
 
-#include "ProtocolStack.h"
-#include "RemoteObjects/RemoteObjectRepository.h"
+#include "ZetoServer/ZetoServer.h"
 
 #include <QtCore/QList>
 #include <QtCore/QObject>
@@ -10,13 +9,9 @@
 #include <QtCore/QSharedPointer>
 #include <QtCore/QUrl>
 
-#include <memory>
-
 namespace Zeto {
 
 class IQVariantCourier;
-class ServingWebSocketBasedQVariantCourier;
-class ZetoWebSocketServer;
 
 namespace Testing {
 
@@ -29,11 +24,8 @@ QUrl localServerUrl(Transport transport, quint16 port, const QString &path);
 // certificate for zetos.
 QSharedPointer<IQVariantCourier> clientCourier(const QUrl &url);
 
-// A server built from the protocol code, on 127.0.0.1 at a port the system
-// picks: every client gets a broker and an endpoint factory over the test
-// repository, and each object learns the real socket's addresses. Served
-// endpoints live until the client ends them, a connection until it drops.
-// Everything stays on the creating thread.
+// A ZetoServer offering the test classes on 127.0.0.1 at a port the system
+// picks, which keeps track of the objects it makes for clients.
 class TestServer : public QObject
 {
     Q_OBJECT
@@ -63,21 +55,9 @@ public:
     void setMaxEndpointsPerConnection(int maxEndpoints);
 
 private:
-    struct ServedConnection
-    {
-        QSharedPointer<ServingWebSocketBasedQVariantCourier> courier;
-        ProtocolStack stack;
-    };
-
-    void serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier);
-    void releaseConnection(const ServingWebSocketBasedQVariantCourier *courier);
-
     const Transport m_transport;
-    const std::unique_ptr<ZetoWebSocketServer> m_server;
-    const RemoteObjectRepository m_repository;
-    QList<ServedConnection> m_connections;
+    Server::ZetoServer m_server;
     QList<QPointer<QObject>> m_createdObjects;
-    int m_maxEndpoints = QObjectEndpointFactory::DefaultMaxEndpoints;
 };
 
 } // namespace Testing

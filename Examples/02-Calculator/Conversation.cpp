@@ -1,0 +1,101 @@
+#include "Conversation.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTextStream>
+
+using Zeto::Client::IRemoteObjectConnection;
+using Zeto::Client::IRemoteSlotResponse;
+using Zeto::Client::RemoteObject;
+
+namespace {
+
+constexpr int DeadlineInMs = 10 * 1000;
+
+void say(const QString &line)
+{
+    QTextStream(stdout) << "client: " << line << Qt::endl;
+}
+
+} // namespace
+
+Conversation::Conversation(const QUrl &url, QObject *parent)
+    : QObject(parent),
+      m_calculator("Calculator", url)
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { fail(QStringLiteral("no answer within 10 s")); });
+    m_deadline.start(DeadlineInMs);
+    connect(&m_calculator, &RemoteObject::connected, this,
+            [url] { say(QStringLiteral("connected to Calculator at %1").arg(url.toString())); });
+    connect(&m_calculator, &RemoteObject::error, this,
+            [this](const Zeto::ErrorInfo &error) { fail(error.description()); });
+    start();
+}
+
+void Conversation::showValue(int value)
+{
+    say(QStringLiteral("valueChanged(%1) arrived").arg(value));
+    if (value == ChosenValue)
+        onAnswer();
+}
+
+// Calls and links made before connected() are sent once the object exists.
+void Conversation::start()
+{
+    say(QStringLiteral("asking for a calculator"));
+    call("add(2, 3)", m_calculator.call("add", 2, 3));
+    call("echo(\"hello, calculator\")", m_calculator.call("echo", "hello, calculator"));
+    watchLink("Calculator::valueChanged(int) -> showValue(int)",
+              RemoteObject::connect(&m_calculator, SIGNAL(valueChanged(int)), this, SLOT(showValue(int))));
+    watchLink("valueChosen(int) -> Calculator::setValue(int)",
+              RemoteObject::connect(this, SIGNAL(valueChosen(int)), &m_calculator, SLOT(setValue(int))));
+}
+
+void Conversation::call(const char *description, const QSharedPointer<IRemoteSlotResponse> &response)
+{
+    const QString text = QString::fromUtf8(description);
+    // The handle lives as long as its own connections: until it reports.
+    connect(response.data(), &IRemoteSlotResponse::responded, this, [this, text, response](const QVariant &result) {
+        say(QStringLiteral("%1 = %2").arg(text, result.toString()));
+        onAnswer();
+    });
+    connect(response.data(), &IRemoteSlotResponse::failed, this, [this, text, response](const Zeto::ErrorInfo &error) {
+        fail(QStringLiteral("%1 failed: %2").arg(text, error.description()));
+    });
+}
+
+void Conversation::watchLink(const char *description, const QSharedPointer<IRemoteObjectConnection> &link)
+{
+    const QString text = QString::fromUtf8(description);
+    connect(link.data(), &IRemoteObjectConnection::connected, this, [this, text, link] {
+        say(QStringLiteral("linked %1").arg(text));
+        onLinkReady();
+    });
+    connect(link.data(), &IRemoteObjectConnection::failed, this, [this, text, link](const Zeto::ErrorInfo &error) {
+        fail(QStringLiteral("linking %1 failed: %2").arg(text, error.description()));
+    });
+}
+
+void Conversation::onLinkReady()
+{
+    if (++m_linksReady < 2)
+        return;
+    say(QStringLiteral("emits valueChosen(%1)").arg(ChosenValue));
+    Q_EMIT valueChosen(ChosenValue);
+}
+
+void Conversation::onAnswer()
+{
+    if (++m_answers < Answers)
+        return;
+    say(QStringLiteral("everything arrived, bye"));
+    m_deadline.stop();
+    QCoreApplication::exit(0);
+}
+
+void Conversation::fail(const QString &reason)
+{
+    say(QStringLiteral("error: %1").arg(reason));
+    m_deadline.stop();
+    QCoreApplication::exit(1);
+}

@@ -1,0 +1,236 @@
+#include "ZetoServer.h"
+
+#include "ErrorHandler/ConnectionInfo.h"
+#include "ProtocolStack.h"
+#include "RemoteObjects/ConnectionInformationFactory.h"
+#include "RemoteObjects/RemoteObjectRepository.h"
+#include "WebSocketBasedQVariantCourier/ZetoWebSocketServer.h"
+
+#include <QtCore/QList>
+#include <QtCore/QLoggingCategory>
+#include <QtNetwork/QAbstractSocket>
+
+#include <algorithm>
+#include <memory>
+
+namespace Zeto {
+namespace Server {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcZetoServer, "zeto.server")
+
+ConnectionInfo describeSocket(const QAbstractSocket &socket)
+{
+    return ConnectionInfo(false, socket.peerAddress().toString(), socket.peerPort(), socket.localAddress().toString(),
+                          socket.localPort(), {}, 0, {}, 0);
+}
+
+// A client that leaves ends its connection; that is no error.
+bool isOrdinaryEnd(const ErrorInfo &errorInfo)
+{
+    return errorInfo == makeErrorInfo(ConnectionDropped)
+        || errorInfo == makeErrorInfo(QAbstractSocket::RemoteHostClosedError);
+}
+
+ServingCourierSettings uncompressedSettings()
+{
+    ServingCourierSettings settings;
+    settings.compress = false;
+    return settings;
+}
+
+} // namespace
+
+class ZetoServerPrivate
+{
+public:
+    struct ServedConnection
+    {
+        QSharedPointer<ServingWebSocketBasedQVariantCourier> courier;
+        ConnectionInfo connectionInfo;
+        ProtocolStack stack;
+    };
+
+    explicit ZetoServerPrivate(ZetoServer *server)
+        : q_ptr(server)
+    {
+    }
+
+    void serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier);
+    void onCourierError(const ServingWebSocketBasedQVariantCourier *courier, const ErrorInfo &errorInfo);
+    void release(const ServingWebSocketBasedQVariantCourier *courier);
+    QList<ServedConnection>::const_iterator find(const ServingWebSocketBasedQVariantCourier *courier) const;
+
+    ZetoServer *const q_ptr;
+    Q_DECLARE_PUBLIC(ZetoServer)
+
+    RemoteObjectRepository repository;
+    ServingCourierSettings settings = uncompressedSettings();
+    QSslConfiguration sslConfiguration;
+    int maxConnections = ZetoServer::DefaultMaxConnections;
+    int maxRemoteObjects = ZetoServer::DefaultMaxRemoteObjectsPerConnection;
+    std::unique_ptr<ZetoWebSocketServer> listener;
+    QString errorString;
+    QList<ServedConnection> connections;
+};
+
+void ZetoServerPrivate::serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier)
+{
+    Q_Q(ZetoServer);
+    const QAbstractSocket *socket = courier->tcpSocket();
+    if (!socket)
+        return;
+    const ConnectionInfo connectionInfo = describeSocket(*socket);
+    if (connections.size() >= maxConnections) {
+        qCWarning(lcZetoServer, "Connection refused, %d are served already: %s", maxConnections,
+                  qPrintable(connectionInfo.locationString()));
+        return;
+    }
+    // A failed courier cannot be released while it reports the failure.
+    QObject::connect(
+        courier.data(), &IQVariantCourier::error, q,
+        [this, failed = courier.data()](const ErrorInfo &errorInfo) { onCourierError(failed, errorInfo); },
+        Qt::QueuedConnection);
+    const QSharedPointer<IConnectionInformationFactory> informationFactory(
+        new ConnectionInformationFactory(connectionInfo));
+    connections.append({courier, connectionInfo, ProtocolStack(courier, repository, informationFactory)});
+    connections.last().stack.factory()->setMaxEndpoints(maxRemoteObjects);
+    qCInfo(lcZetoServer, "Connection accepted: %s", qPrintable(connectionInfo.locationString()));
+}
+
+void ZetoServerPrivate::onCourierError(const ServingWebSocketBasedQVariantCourier *courier,
+                                       const ErrorInfo &errorInfo)
+{
+    const auto connection = find(courier);
+    if (connection == connections.cend())
+        return;
+    const QString location = connection->connectionInfo.locationString();
+    if (isOrdinaryEnd(errorInfo)) {
+        qCInfo(lcZetoServer, "Connection closed by the client: %s", qPrintable(location));
+    } else {
+        qCWarning(lcZetoServer, "Connection failed (%s): %s", qPrintable(errorInfo.description()),
+                  qPrintable(location));
+        ErrorHandler::handleError(errorInfo, connection->connectionInfo);
+    }
+    release(courier);
+}
+
+// A courier lives until this removal, so its address names it alone.
+void ZetoServerPrivate::release(const ServingWebSocketBasedQVariantCourier *courier)
+{
+    connections.erase(std::remove_if(connections.begin(), connections.end(),
+                                     [courier](const ServedConnection &connection) {
+                                         return connection.courier == courier;
+                                     }),
+                      connections.end());
+}
+
+QList<ZetoServerPrivate::ServedConnection>::const_iterator
+ZetoServerPrivate::find(const ServingWebSocketBasedQVariantCourier *courier) const
+{
+    return std::find_if(connections.cbegin(), connections.cend(),
+                        [courier](const ServedConnection &connection) { return connection.courier == courier; });
+}
+
+ZetoServer::ZetoServer(QObject *parent)
+    : QObject(parent),
+      d_ptr(new ZetoServerPrivate(this))
+{
+}
+
+ZetoServer::~ZetoServer() = default;
+
+void ZetoServer::registerClass(const QString &path, const QSharedPointer<IQObjectFactory> &factory,
+                               const QString &host)
+{
+    Q_D(ZetoServer);
+    d->repository.addEntry(path, factory, host);
+}
+
+void ZetoServer::setSslConfiguration(const QSslConfiguration &sslConfiguration)
+{
+    Q_D(ZetoServer);
+    d->sslConfiguration = sslConfiguration;
+}
+
+void ZetoServer::setCompressionThreshold(int bytes)
+{
+    Q_D(ZetoServer);
+    d->settings.compress = bytes >= 0;
+    d->settings.compressMinSizeInBytes = qMax(bytes, 0);
+}
+
+void ZetoServer::setMaxConnections(int maxConnections)
+{
+    Q_D(ZetoServer);
+    d->maxConnections = maxConnections;
+}
+
+void ZetoServer::setMaxRemoteObjectsPerConnection(int maxRemoteObjects)
+{
+    Q_D(ZetoServer);
+    d->maxRemoteObjects = maxRemoteObjects;
+}
+
+bool ZetoServer::listen(const QHostAddress &address, quint16 port)
+{
+    Q_D(ZetoServer);
+    d->listener = std::make_unique<ZetoWebSocketServer>(d->settings);
+    if (!d->sslConfiguration.isNull())
+        d->listener->setSslConfiguration(d->sslConfiguration);
+    connect(d->listener.get(), &ZetoWebSocketServer::newCourier, this,
+            [d](const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier) { d->serve(courier); });
+    if (d->listener->listen(address, port)) {
+        qCInfo(lcZetoServer, "Listening on %s port %u.", qPrintable(address.toString()), serverPort());
+        return true;
+    }
+    d->errorString = d->listener->errorString();
+    d->listener.reset();
+    qCWarning(lcZetoServer, "Cannot listen on %s port %u: %s", qPrintable(address.toString()), port,
+              qPrintable(d->errorString));
+    return false;
+}
+
+bool ZetoServer::isListening() const
+{
+    return serverPort() != 0;
+}
+
+quint16 ZetoServer::serverPort() const
+{
+    Q_D(const ZetoServer);
+    return d->listener ? d->listener->serverPort() : 0;
+}
+
+QString ZetoServer::errorString() const
+{
+    Q_D(const ZetoServer);
+    return d->errorString;
+}
+
+void ZetoServer::abortConnections()
+{
+    Q_D(ZetoServer);
+    for (const ZetoServerPrivate::ServedConnection &connection : qAsConst(d->connections)) {
+        if (QAbstractSocket *socket = connection.courier->tcpSocket())
+            socket->abort();
+    }
+}
+
+void ZetoServer::close()
+{
+    Q_D(ZetoServer);
+    if (d->listener)
+        d->listener->close();
+    abortConnections();
+}
+
+int ZetoServer::connectionCount() const
+{
+    Q_D(const ZetoServer);
+    return d->connections.size();
+}
+
+} // namespace Server
+} // namespace Zeto

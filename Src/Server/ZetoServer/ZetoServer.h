@@ -1,0 +1,109 @@
+#ifndef ZETO_SERVER_ZETOSERVER_H
+#define ZETO_SERVER_ZETOSERVER_H
+
+#include "QObjectCommunication/QObjectEndpointFactory.h"
+#include "RemoteObjects/IQObjectFactory.h"
+#include "RemoteObjects/QObjectFactory.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QScopedPointer>
+#include <QtCore/QSharedPointer>
+#include <QtCore/QString>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QSslConfiguration>
+
+#include <functional>
+#include <utility>
+
+namespace Zeto {
+
+class IConnectionInformation;
+
+namespace Server {
+
+class ZetoServerPrivate;
+
+// Serves QObjects to remote objects: every accepted WebSocket connection,
+// plain (zeto://) or over TLS (zetos://), may instantiate the classes
+// registered here, call their REMOTE_SLOTs and link their REMOTE_SIGNALs.
+//
+// Each instantiation request creates one object, which is deleted when the
+// client's remote object or its connection goes. Connection errors are
+// logged through Qt's message handler and passed, with the connection's
+// description, to the SDK's error handler (Zeto::setErrorHandler).
+//
+// Registrations and settings apply to connections accepted after them;
+// compression and TLS take effect at the next listen(). Everything happens
+// on the thread the server lives in, which needs an event loop.
+class ZetoServer : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ZetoServer)
+    Q_DECLARE_PRIVATE(ZetoServer)
+
+public:
+    // Connections served at once; more are closed as soon as they are made.
+    static constexpr int DefaultMaxConnections = 10000;
+    // Remote objects one connection may have at once; a client's request
+    // beyond them is refused with TooManyRemoteObjects.
+    static constexpr int DefaultMaxRemoteObjectsPerConnection = QObjectEndpointFactory::DefaultMaxEndpoints;
+
+    template <typename T>
+    using Factory = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
+
+    explicit ZetoServer(QObject *parent = nullptr);
+    ~ZetoServer() override;
+
+    // Offers class T under the URL path, on any host or, with a host, on
+    // that host alone; a host-specific registration wins over a path-only
+    // one. The factory receives the connection information (the
+    // connection's addresses and the client's constructor argument). Without
+    // a factory, T is built from the connection information if it has such
+    // a constructor, and default-constructed otherwise. A null object, or an
+    // exception, refuses the request.
+    template <typename T>
+    void registerClass(const QString &path, Factory<T> factory = {}, const QString &host = QString())
+    {
+        registerClass(path,
+                      QSharedPointer<IQObjectFactory>(factory ? new QObjectFactory<T>(std::move(factory))
+                                                              : new QObjectFactory<T>),
+                      host);
+    }
+    void registerClass(const QString &path, const QSharedPointer<IQObjectFactory> &factory,
+                       const QString &host = QString());
+
+    // Serves zetos:// with the configuration's local certificate and key.
+    void setSslConfiguration(const QSslConfiguration &sslConfiguration);
+    // Compression is off by default: over fast links deflating costs more
+    // than the bytes it saves. From now on, values of at least this many
+    // bytes are compressed in both directions; a negative number turns
+    // compression off again.
+    void setCompressionThreshold(int bytes);
+    void setMaxConnections(int maxConnections);
+    void setMaxRemoteObjectsPerConnection(int maxRemoteObjects);
+
+    // False, with errorString(), when the address or port cannot be had.
+    bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
+    bool isListening() const;
+    // The port listened on, 0 when not listening.
+    quint16 serverPort() const;
+    QString errorString() const;
+    // Aborts every connection without a closing handshake; the objects made
+    // for its clients go with the connections. New clients are still
+    // accepted.
+    void abortConnections();
+    // Stops listening and aborts every connection, as a server that shuts
+    // down.
+    void close();
+
+    // Connections being served now.
+    int connectionCount() const;
+
+private:
+    const QScopedPointer<ZetoServerPrivate> d_ptr;
+};
+
+} // namespace Server
+} // namespace Zeto
+
+#endif // ZETO_SERVER_ZETOSERVER_H
