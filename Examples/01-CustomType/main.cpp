@@ -2,8 +2,8 @@
 // is registered once, travels inside a QVariantMap beside built-in values, and
 // is decoded again from the bytes the stream wrote.
 
-#include <DataStream/DataStream.h>
-#include <DataStream/StreamHelper.h>
+#include <ZetoSdk/DataStream>
+#include <ZetoSdk/StreamHelper>
 
 #include <QtCore/QBuffer>
 #include <QtCore/QMetaType>

@@ -2,7 +2,7 @@
 #define CALCULATOR_H
 
 #include <RemoteObjects/IConnectionInformation.h>
-#include <RemoteObjects/RemoteTags.h>
+#include <ZetoSdk/RemoteTags>
 
 #include <QtCore/QObject>
 #include <QtCore/QSharedPointer>

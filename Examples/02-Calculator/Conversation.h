@@ -1,7 +1,7 @@
 #ifndef CONVERSATION_H
 #define CONVERSATION_H
 
-#include <Client/RemoteObject.h>
+#include <ZetoSdk/RemoteObject>
 
 #include <QtCore/QObject>
 #include <QtCore/QSharedPointer>

@@ -6,7 +6,7 @@
 #include "Calculator.h"
 #include "TerminationSignals.h"
 
-#include <ZetoServer/ZetoServer.h>
+#include <ZetoSdk/ZetoServer>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>

@@ -4,10 +4,13 @@
 // tags must vanish for the compiler in front of a declaration, and a remote
 // object reports from the event loop.
 
-#include <Client/RemoteObject.h>
+#include <ZetoSdk/DataStream>
+#include <ZetoSdk/RemoteObject>
+#include <ZetoSdk/RemoteTags>
+#include <ZetoSdk/StreamHelper>
+
+// The paths of earlier releases keep working.
 #include <DataStream/DataStream.h>
-#include <DataStream/StreamHelper.h>
-#include <RemoteObjects/RemoteTags.h>
 
 #include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
