@@ -2,6 +2,7 @@
 
 #include "ErrorHandler/ConnectionInfo.h"
 #include "ProtocolStack.h"
+#include "QObjectCommunication/QObjectEndpointFactory.h"
 #include "RemoteObjects/ConnectionInformationFactory.h"
 #include "RemoteObjects/RemoteObjectRepository.h"
 #include "WebSocketBasedQVariantCourier/ZetoWebSocketServer.h"
@@ -12,6 +13,10 @@
 
 #include <algorithm>
 #include <memory>
+
+static_assert(Zeto::Server::ZetoServer::DefaultMaxRemoteObjectsPerConnection
+                  == Zeto::QObjectEndpointFactory::DefaultMaxEndpoints,
+              "a remote object is an endpoint at the server");
 
 namespace Zeto {
 namespace Server {

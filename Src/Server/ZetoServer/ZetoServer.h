@@ -1,9 +1,8 @@
 #ifndef ZETO_SERVER_ZETOSERVER_H
 #define ZETO_SERVER_ZETOSERVER_H
 
-#include "QObjectCommunication/QObjectEndpointFactory.h"
-#include "RemoteObjects/IQObjectFactory.h"
-#include "RemoteObjects/QObjectFactory.h"
+#include <RemoteObjects/IQObjectFactory.h>
+#include <RemoteObjects/QObjectFactory.h>
 
 #include <QtCore/QObject>
 #include <QtCore/QScopedPointer>
@@ -46,7 +45,7 @@ public:
     static constexpr int DefaultMaxConnections = 10000;
     // Remote objects one connection may have at once; a client's request
     // beyond them is refused with TooManyRemoteObjects.
-    static constexpr int DefaultMaxRemoteObjectsPerConnection = QObjectEndpointFactory::DefaultMaxEndpoints;
+    static constexpr int DefaultMaxRemoteObjectsPerConnection = 4096;
 
     template <typename T>
     using Factory = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
