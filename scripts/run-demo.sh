@@ -2,7 +2,7 @@
 # The main job: installs what is missing, builds everything, streams an
 # application's own type through Zeto::DataStream, then runs the calculator
 # demo on 127.0.0.1: a server process and a client process that calls its
-# slots and links signals across the connection.
+# slots and links signals across the connection, first plain, then over TLS.
 set -euo pipefail
 
 readonly REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -12,5 +12,7 @@ readonly EXAMPLES="$REPO_ROOT/build/dev/Examples"
 echo
 "$EXAMPLES/01-CustomType/custom-type"
 echo
-exec "$REPO_ROOT/Examples/02-Calculator/run-calculator.sh" \
-    "$EXAMPLES/02-Calculator/calculator-server" "$EXAMPLES/02-Calculator/calculator-client"
+readonly CALCULATOR=("$EXAMPLES/02-Calculator/calculator-server" "$EXAMPLES/02-Calculator/calculator-client")
+"$REPO_ROOT/Examples/02-Calculator/run-calculator.sh" "${CALCULATOR[@]}"
+echo
+exec "$REPO_ROOT/Examples/02-Calculator/run-calculator.sh" --tls "${CALCULATOR[@]}"

@@ -16,6 +16,7 @@ readonly PACKAGES=(
     qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev zlib1g-dev
     clang llvm libclang-rt-14-dev    # sanitizers, libFuzzer, readable stack traces
     libqt5remoteobjects5-dev         # baseline for the benchmarks
+    openssl                          # the calculator demo's certificate over TLS
 )
 
 missing_packages() {

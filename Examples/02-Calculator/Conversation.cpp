@@ -18,9 +18,9 @@ void say(const QString &line)
 
 } // namespace
 
-Conversation::Conversation(const QUrl &url, QObject *parent)
+Conversation::Conversation(const QUrl &url, const QSslConfiguration &sslConfiguration, QObject *parent)
     : QObject(parent),
-      m_calculator("Calculator", url)
+      m_calculator("Calculator", url, QVariant(), sslConfiguration)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { fail(QStringLiteral("no answer within 10 s")); });

@@ -7,6 +7,7 @@
 #include <QtCore/QSharedPointer>
 #include <QtCore/QTimer>
 #include <QtCore/QUrl>
+#include <QtNetwork/QSslConfiguration>
 
 // The client's side of the demo: calls the remote calculator's slots, links
 // its signal to a local slot and a local signal to its slot, and ends the
@@ -17,7 +18,8 @@ class Conversation : public QObject
     Q_OBJECT
 
 public:
-    explicit Conversation(const QUrl &url, QObject *parent = nullptr);
+    // The TLS configuration is used for a zetos:// URL.
+    Conversation(const QUrl &url, const QSslConfiguration &sslConfiguration, QObject *parent = nullptr);
 
 Q_SIGNALS:
     // Linked to the remote setValue(int).

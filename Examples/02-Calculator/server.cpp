@@ -1,10 +1,13 @@
-// The calculator server: offers Calculator at /calc on 127.0.0.1 and serves
-// until SIGINT or SIGTERM.
+// The calculator server: offers Calculator at /calc on 127.0.0.1, over TLS
+// (zetos://) with --tls, and serves until SIGINT or SIGTERM.
 //
-//     calculator-server [port]      (0, the default, lets the system pick)
+//     calculator-server [--tls <certificate.pem> <key.pem>] [port]
+//
+// Port 0, the default, lets the system pick.
 
 #include "Calculator.h"
 #include "TerminationSignals.h"
+#include "TlsFiles.h"
 
 #include <ZetoSdk/ZetoServer>
 
@@ -15,14 +18,23 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
-    bool validPort = true;
-    const quint16 port = argc > 1 ? QString::fromLocal8Bit(argv[1]).toUShort(&validPort) : 0;
-    if (!validPort) {
-        QTextStream(stderr) << "usage: calculator-server [port]" << Qt::endl;
+    QStringList arguments = application.arguments().mid(1);
+    QStringList tlsFiles;
+    bool valid = takeTlsFiles(arguments, 2, tlsFiles) && arguments.size() <= 1;
+    const quint16 port = valid && !arguments.isEmpty() ? arguments.first().toUShort(&valid) : 0;
+    if (!valid) {
+        QTextStream(stderr) << "usage: calculator-server [--tls <certificate.pem> <key.pem>] [port]" << Qt::endl;
         return 2;
     }
 
     Zeto::Server::ZetoServer server;
+    if (!tlsFiles.isEmpty()) {
+        const std::optional<QSslConfiguration> tls = serverSslConfiguration(tlsFiles.at(0), tlsFiles.at(1));
+        if (!tls)
+            return 1;
+        server.setSslConfiguration(*tls);
+        out << "server: zetos:// with the certificate of " << tlsFiles.at(0) << Qt::endl;
+    }
     server.registerClass<Calculator>(QStringLiteral("/calc"));
     if (!server.listen(QHostAddress::LocalHost, port))
         return 1;
