@@ -41,26 +41,39 @@ QSharedPointer<IRemoteSlotResponse> RemoteObject::callRemoteSlotInternal(const c
     return response;
 }
 
-QSharedPointer<IRemoteObjectConnection> RemoteObject::connect(RemoteObject *sender, const char *signal,
-                                                              QObject *receiver, const char *slot)
+namespace {
+
+// A link needs its remote object; without one the handle fails from the
+// event loop.
+template <typename Request>
+QSharedPointer<IRemoteObjectConnection> requestLink(RemoteObjectPrivate *remote, Request request)
 {
     const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
-    if (sender)
-        sender->d->connectToRemoteSignal(connection->d_func(), signal, receiver, slot);
+    if (remote)
+        request(remote, connection->d_func());
     else
         connection->d_func()->emitFailed(makeErrorInfo(InvalidObject));
     return connection;
 }
 
+} // namespace
+
+QSharedPointer<IRemoteObjectConnection> RemoteObject::connect(RemoteObject *sender, const char *signal,
+                                                              QObject *receiver, const char *slot)
+{
+    return requestLink(sender ? sender->d : nullptr,
+                       [=](RemoteObjectPrivate *remote, RemoteObjectConnectionPrivate *connection) {
+                           remote->connectToRemoteSignal(connection, signal, receiver, slot);
+                       });
+}
+
 QSharedPointer<IRemoteObjectConnection> RemoteObject::connect(QObject *sender, const char *signal,
                                                               RemoteObject *receiver, const char *slot)
 {
-    const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
-    if (receiver)
-        receiver->d->connectToRemoteSlot(connection->d_func(), sender, signal, slot);
-    else
-        connection->d_func()->emitFailed(makeErrorInfo(InvalidObject));
-    return connection;
+    return requestLink(receiver ? receiver->d : nullptr,
+                       [=](RemoteObjectPrivate *remote, RemoteObjectConnectionPrivate *connection) {
+                           remote->connectToRemoteSlot(connection, sender, signal, slot);
+                       });
 }
 
 void RemoteObject::disconnect(RemoteObject *sender, const char *signal, QObject *receiver, const char *slot)
