@@ -77,9 +77,36 @@ bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings,
     return true;
 }
 
+namespace {
+
+// Values whose stream form always exists and is far below the size limit,
+// so that the common arguments of a call are not written twice.
+bool isSurelyWritable(const QVariant &value)
+{
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    case QMetaType::QString:
+        return value.toString().size() < QVariantReaderWriter::MaxMessageSize / 4;
+    case QMetaType::QByteArray:
+        return value.toByteArray().size() < QVariantReaderWriter::MaxMessageSize / 4;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool QVariantReaderWriter::canWrite(const QVariant &value)
 {
-    return serialize(value, DataStream::DefaultVersion);
+    return isSurelyWritable(value) || serialize(value, DataStream::DefaultVersion);
 }
 
 bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
