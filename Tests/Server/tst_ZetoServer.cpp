@@ -1,5 +1,8 @@
+#include "Client/IRemoteObjectConnection.h"
 #include "Client/RemoteObject.h"
+#include "ErrorHandler/ConnectionInfo.h"
 #include "ErrorHandler/ErrorHandler.h"
+#include "ErrorHandler/IErrorHandler.h"
 #include "RemoteObjectWaits.h"
 #include "TestObjects.h"
 #include "TestServer.h"
@@ -18,6 +21,33 @@ namespace {
 
 const char *const CalculatorName = "Zeto::Testing::Calculator";
 
+// Records the codes the server passes to the SDK's error handler while it lives.
+class ReportedErrors : public IErrorHandler
+{
+public:
+    static QList<int> *install()
+    {
+        static QList<int> codes;
+        codes.clear();
+        setErrorHandler(new ReportedErrors(&codes));
+        return &codes;
+    }
+
+    void handleError(const ErrorInfo &errorInfo, const ConnectionInfo &connectionInfo) override
+    {
+        if (connectionInfo.peerPort() != 0)
+            m_codes->append(errorInfo.error.connectionError);
+    }
+
+private:
+    explicit ReportedErrors(QList<int> *codes)
+        : m_codes(codes)
+    {
+    }
+
+    QList<int> *m_codes;
+};
+
 } // namespace
 
 class tst_ZetoServer : public QObject
@@ -27,6 +57,10 @@ class tst_ZetoServer : public QObject
 private Q_SLOTS:
     void servesRegisteredClasses_data();
     void servesRegisteredClasses();
+    void limitsEachConnection_data();
+    void limitsEachConnection();
+    void refusesConnectionsBeyondTheCap_data();
+    void refusesConnectionsBeyondTheCap();
 
 private:
     // Registers a calculator whose factory notes the registration it came from.
@@ -109,6 +143,109 @@ void tst_ZetoServer::servesRegisteredClasses()
     remotes.clear();
     QTRY_VERIFY(std::all_of(m_made.cbegin(), m_made.cend() - (error < 0 ? 1 : 0),
                             [](const QPointer<QObject> &object) { return object.isNull(); }));
+}
+
+void tst_ZetoServer::limitsEachConnection_data()
+{
+    QTest::addColumn<int>("links");
+    // Linked emissions made at once, before the client can answer any.
+    QTest::addColumn<int>("emissions");
+    // Of the last link, or of the remote object once the emissions are made; -1 for none.
+    QTest::addColumn<int>("clientError");
+    // Passed to the error handler; -1 for none.
+    QTest::addColumn<int>("reportedError");
+
+    QTest::newRow("links up to the cap") << 2 << 0 << -1 << -1;
+    QTest::newRow("one link over the cap") << 3 << 0 << int(TooManyRemoteSignalSlotConnections) << -1;
+    QTest::newRow("waiting calls up to the cap") << 1 << 3 << -1 << -1;
+    QTest::newRow("one waiting call over the cap")
+        << 1 << 4 << int(ConnectionDropped) << int(PeerNotResponding);
+}
+
+// A client spreading its links over several remote objects still shares the
+// connection's limits; one that lets too many calls wait is closed.
+void tst_ZetoServer::limitsEachConnection()
+{
+    QFETCH(int, links);
+    QFETCH(int, emissions);
+    QFETCH(int, clientError);
+    QFETCH(int, reportedError);
+
+    const QList<int> *reported = ReportedErrors::install();
+    m_made.clear();
+    Server::ZetoServer server;
+    registerCalculator(server, QStringLiteral("/calc"), {});
+    server.setMaxLinksPerConnection(2);
+    server.setMaxWaitingCallsPerConnection(3);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QUrl url = localServerUrl(Transport::Plain, server.serverPort(), QStringLiteral("/calc"));
+
+    std::vector<std::unique_ptr<RemoteObject>> remotes;
+    Listener listener;
+    QSharedPointer<IRemoteObjectConnection> link;
+    for (int i = 0; i < links; ++i) {
+        remotes.push_back(std::make_unique<RemoteObject>(CalculatorName, url));
+        QVERIFY(waitUntilConnected(*remotes.back()));
+        link = RemoteObject::connect(remotes.back().get(), SIGNAL(valueChanged(int)), &listener, SLOT(onValue(int)));
+        QSignalSpy linked(link.data(), &IRemoteObjectConnection::connected);
+        QSignalSpy failed(link.data(), &IRemoteObjectConnection::failed);
+        QTRY_VERIFY(!linked.isEmpty() || !failed.isEmpty());
+        if (i == links - 1 && emissions == 0)
+            QCOMPARE(failed.isEmpty() ? -1 : int(failed.first().first().value<ErrorInfo>().error.connectionError),
+                     clientError);
+    }
+    Errors errors(remotes.front().get());
+    auto *calculator = qobject_cast<Calculator *>(m_made.first().data());
+    for (int i = 0; i < emissions; ++i)
+        calculator->setValue(i + 1);
+
+    if (emissions > 0 && clientError < 0)
+        QTRY_COMPARE(listener.received.size(), emissions);
+    if (emissions > 0 && clientError >= 0)
+        QTRY_COMPARE(errors.codes, QList<int>{clientError});
+    QCOMPARE(server.connectionCount(), reportedError < 0 ? 1 : 0);
+    QCOMPARE(*reported, reportedError < 0 ? QList<int>() : QList<int>{reportedError});
+    setErrorHandler(nullptr);
+}
+
+void tst_ZetoServer::refusesConnectionsBeyondTheCap_data()
+{
+    QTest::addColumn<int>("clients");
+    // Of the last client; -1 when it is served.
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("up to the cap") << 2 << -1;
+    QTest::newRow("one over the cap") << 3 << int(ConnectionDropped);
+}
+
+void tst_ZetoServer::refusesConnectionsBeyondTheCap()
+{
+    QFETCH(int, clients);
+    QFETCH(int, error);
+
+    Server::ZetoServer server;
+    registerCalculator(server, QStringLiteral("/calc"), {});
+    server.setMaxConnections(2);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QUrl url = localServerUrl(Transport::Plain, server.serverPort(), QStringLiteral("/calc"));
+
+    std::vector<std::unique_ptr<RemoteObject>> remotes;
+    const auto connectClient = [&] {
+        remotes.push_back(std::make_unique<RemoteObject>(CalculatorName, url, QVariant(),
+                                                         QSslConfiguration::defaultConfiguration(), QNetworkProxy(),
+                                                         true));
+    };
+    for (int i = 0; i < clients - 1; ++i) {
+        connectClient();
+        QVERIFY(waitUntilConnected(*remotes.back()));
+    }
+    connectClient();
+    Errors errors(remotes.back().get());
+    if (error < 0)
+        QVERIFY(waitUntilConnected(*remotes.back()));
+    else
+        QTRY_COMPARE(errors.codes, QList<int>{error});
+    QCOMPARE(server.connectionCount(), 2);
 }
 
 QTEST_MAIN(tst_ZetoServer)

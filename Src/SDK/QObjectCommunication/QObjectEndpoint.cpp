@@ -24,11 +24,13 @@
 namespace Zeto {
 
 QObjectEndpoint::QObjectEndpoint(const RemoteObjectRepository &repository, QSharedPointer<Messenger> messenger,
-                                 QSharedPointer<IConnectionInformationFactory> connectionInformationFactory)
+                                 QSharedPointer<IConnectionInformationFactory> connectionInformationFactory,
+                                 QSharedPointer<PeerQuota> quota)
     : m_endpointId(generateId())
     , m_repository(repository)
     , m_messenger(std::move(messenger))
     , m_connectionInformationFactory(std::move(connectionInformationFactory))
+    , m_quota(quota ? std::move(quota) : QSharedPointer<PeerQuota>::create())
 {
     if (!m_messenger)
         qFatal("Messenger is null.");
@@ -45,6 +47,7 @@ QObjectEndpoint::~QObjectEndpoint()
     // finds nothing half removed.
     const QHash<QByteArray, ObjectRecord> records = std::exchange(m_registeredObjects, {});
     m_objectIds.clear();
+    m_quota->update(m_reportedUsage, {});
     QVector<QByteArray> instantiatedIds;
     for (auto record = records.cbegin(); record != records.cend(); ++record) {
         QObject *object = record->object();
@@ -118,6 +121,15 @@ void QObjectEndpoint::announceConnected()
 
 void QObjectEndpoint::onReceivedMessage(const QVariant &message)
 {
+    // Handling a message may end this endpoint, which then reports its end.
+    const QPointer<QObjectEndpoint> self(this);
+    dispatch(message);
+    if (self)
+        reportUsage();
+}
+
+void QObjectEndpoint::dispatch(const QVariant &message)
+{
     const int type = message.userType();
     if (type == qMetaTypeId<CallSlotRequest>())
         serveSlotCall(message.value<CallSlotRequest>());
@@ -162,7 +174,7 @@ std::optional<ErrorInfo> QObjectEndpoint::instantiate(const InstantiateQObjectRe
     const QByteArray &objectId = request.objectId();
     if (!isValidId(objectId) || m_registeredObjects.contains(objectId))
         return makeErrorInfo(InvalidMessage);
-    if (m_localInstantiations.size() >= MaxInstantiatedObjects)
+    if (!m_quota->hasRoomFor(PeerQuota::Objects))
         return makeErrorInfo(TooManyRemoteObjects);
     const RemoteObjectRepositoryEntry entry = m_repository.entry(request.url());
     const QMetaObject *metaObject = entry.isCreatable() ? entry.factory()->metaObject() : nullptr;
@@ -222,6 +234,7 @@ void QObjectEndpoint::onObjectDestroyed(QObject *object)
         if (m_registeredObjects.take(objectId).isInstantiated() && m_localInstantiations.remove(objectId))
             instantiatedIds.append(objectId);
     }
+    reportUsage();
     for (const QByteArray &connectionId : qAsConst(linkIds))
         requestDisconnection(connectionId, ObjectDestroyed);
     for (const QByteArray &objectId : qAsConst(instantiatedIds))
@@ -255,6 +268,19 @@ void QObjectEndpoint::failInstantiationLater(const QByteArray &objectId, Connect
 bool QObjectEndpoint::isRegisteredHere(const QByteArray &objectId) const
 {
     return m_registeredObjects.contains(objectId);
+}
+
+PeerQuota::Amounts QObjectEndpoint::usage() const
+{
+    return {{m_localInstantiations.size(), m_watchedSignals.size() + m_linkedReceivers.size(),
+             m_pendingForwardedCalls.size()}};
+}
+
+void QObjectEndpoint::reportUsage()
+{
+    const PeerQuota::Amounts now = usage();
+    m_quota->update(m_reportedUsage, now);
+    m_reportedUsage = now;
 }
 
 void QObjectEndpoint::send(const QVariant &message)

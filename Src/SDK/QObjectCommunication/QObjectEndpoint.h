@@ -7,6 +7,7 @@
 #include "Messages/ConnectionRequest.h"
 #include "Messages/DisconnectReason.h"
 #include "ObjectRecord.h"
+#include "PeerQuota.h"
 #include "SlotSignatureCache.h"
 
 #include <QtCore/QByteArray>
@@ -46,20 +47,13 @@ class ZETO_PROTOCOL_EXPORT QObjectEndpoint : public QObject
     Q_DISABLE_COPY(QObjectEndpoint)
 
 public:
-    // Objects created for one peer at most; more are refused with
-    // TooManyRemoteObjects, so that a peer cannot grow the registry without end.
-    static constexpr int MaxInstantiatedObjects = 1024;
-    // Links that a peer may make to this side's objects; more are refused
-    // with TooManyRemoteSignalSlotConnections.
-    static constexpr int MaxServedLinks = 4096;
-    // Linked emissions that wait for the peer's answer. Beyond it the peer is
-    // taken as not responding, and further emissions fail at once.
-    static constexpr int MaxPendingForwardedCalls = 65536;
-
     // A null messenger or connection information factory is a precondition
     // violation: the process ends.
+    // The quota is shared with the connection's other endpoints; without one
+    // the endpoint has a quota of its own with the default limits.
     QObjectEndpoint(const RemoteObjectRepository &repository, QSharedPointer<Messenger> messenger,
-                    QSharedPointer<IConnectionInformationFactory> connectionInformationFactory);
+                    QSharedPointer<IConnectionInformationFactory> connectionInformationFactory,
+                    QSharedPointer<PeerQuota> quota = {});
     // Objects created for the peer are deleted later; nothing is sent.
     ~QObjectEndpoint() override;
 
@@ -119,6 +113,7 @@ private:
     void announceConnected();
 
     void onReceivedMessage(const QVariant &message);
+    void dispatch(const QVariant &message);
     void onMessengerFinished();
     void onObjectDestroyed(QObject *object);
 
@@ -171,11 +166,15 @@ private:
     bool isRegisteredHere(const QByteArray &objectId) const;
     void send(const QVariant &message);
     void reportInvalidMessage();
+    PeerQuota::Amounts usage() const;
+    void reportUsage();
 
     const QByteArray m_endpointId;
     const RemoteObjectRepository m_repository;
     const QSharedPointer<Messenger> m_messenger;
     const QSharedPointer<IConnectionInformationFactory> m_connectionInformationFactory;
+    const QSharedPointer<PeerQuota> m_quota;
+    PeerQuota::Amounts m_reportedUsage{};
     bool m_finished = false;
 
     QHash<QByteArray, ObjectRecord> m_registeredObjects;

@@ -19,6 +19,7 @@ QObjectEndpointFactory::QObjectEndpointFactory(
     : m_repository(repository)
     , m_broker(std::move(broker))
     , m_connectionInformationFactory(std::move(connectionInformationFactory))
+    , m_quota(QSharedPointer<PeerQuota>::create())
 {
     if (!m_broker)
         qFatal("Message broker is null.");
@@ -132,12 +133,17 @@ void QObjectEndpointFactory::onMessengerError(const ErrorInfo &errorInfo)
         Q_EMIT error(errorInfo);
 }
 
-// Runs inside the endpoint's destructor, while its id is still intact.
 void QObjectEndpointFactory::setMaxEndpoints(int maxEndpoints)
 {
     m_maxEndpoints = maxEndpoints;
 }
 
+QSharedPointer<PeerQuota> QObjectEndpointFactory::quota() const
+{
+    return m_quota;
+}
+
+// Runs inside the endpoint's destructor, while its id is still intact.
 void QObjectEndpointFactory::onEndpointDestroyed(QObjectEndpoint *endpoint)
 {
     if (endpoint)
@@ -147,7 +153,7 @@ void QObjectEndpointFactory::onEndpointDestroyed(QObjectEndpoint *endpoint)
 QSharedPointer<QObjectEndpoint> QObjectEndpointFactory::makeEndpoint(QSharedPointer<Messenger> messenger)
 {
     const QSharedPointer<QObjectEndpoint> endpoint(
-        new QObjectEndpoint(m_repository, std::move(messenger), m_connectionInformationFactory));
+        new QObjectEndpoint(m_repository, std::move(messenger), m_connectionInformationFactory, m_quota));
     connect(endpoint.data(), &QObjectEndpoint::endpointDestroyed, this, &QObjectEndpointFactory::onEndpointDestroyed);
     m_endpoints.insert(endpoint->endpointId(), endpoint.data());
     return endpoint;

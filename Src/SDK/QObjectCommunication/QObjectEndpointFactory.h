@@ -4,6 +4,7 @@
 #include "../ZetoGlobal.h"
 #include "../RemoteObjects/RemoteObjectRepository.h"
 #include "IQObjectEndpointFactory.h"
+#include "PeerQuota.h"
 
 #include <QtCore/QHash>
 #include <QtCore/QSet>
@@ -41,6 +42,9 @@ public:
     QSharedPointer<QObjectEndpoint> createEndpoint() override;
 
     void setMaxEndpoints(int maxEndpoints);
+    // Shared by every endpoint made here: what the peer holds over the whole
+    // connection.
+    QSharedPointer<PeerQuota> quota() const;
 
 private:
     void onReceivedMessage(const QVariant &message);
@@ -57,6 +61,7 @@ private:
     const RemoteObjectRepository m_repository;
     const QSharedPointer<MessageBroker> m_broker;
     const QSharedPointer<IConnectionInformationFactory> m_connectionInformationFactory;
+    const QSharedPointer<PeerQuota> m_quota;
     QSharedPointer<Messenger> m_factoryMessenger;
     // Every endpoint made here that still exists, by endpoint id.
     QHash<QByteArray, QObjectEndpoint *> m_endpoints;

@@ -80,7 +80,7 @@ std::optional<ErrorInfo> QObjectEndpoint::acceptLink(const ConnectionRequest &re
     if (!isValidId(connectionId) || !isValidId(request.senderObjectId()) || !isValidId(request.receiverObjectId())
         || m_watchedSignals.contains(connectionId) || m_linkedReceivers.contains(connectionId))
         return makeErrorInfo(InvalidMessage);
-    if (m_watchedSignals.size() + m_linkedReceivers.size() >= MaxServedLinks)
+    if (!m_quota->hasRoomFor(PeerQuota::Links))
         return makeErrorInfo(TooManyRemoteSignalSlotConnections);
     LinkEnds ends;
     if (const std::optional<ErrorInfo> failure = validateLink(request, &ends))
@@ -219,7 +219,9 @@ void QObjectEndpoint::onEmitterDestroyed(const QByteArray &connectionId)
 {
     // A copy: removing the watcher may free the caller's argument.
     const QByteArray id = connectionId;
-    if (m_watchedSignals.remove(id) > 0)
+    const bool watched = m_watchedSignals.remove(id) > 0;
+    reportUsage();
+    if (watched)
         requestDisconnection(id, ObjectDestroyed);
 }
 

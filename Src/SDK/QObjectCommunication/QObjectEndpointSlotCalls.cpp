@@ -73,10 +73,12 @@ QByteArray QObjectEndpoint::callConnectedSlot(const QByteArray &connectionId, co
         failSlotCallLater(slotCallId, InvalidMessage);
     } else if (const std::optional<ConnectionError> refusal = refusalBeforeSending(arguments)) {
         failSlotCallLater(slotCallId, *refusal);
-    } else if (m_pendingForwardedCalls.size() >= MaxPendingForwardedCalls) {
+    } else if (!m_quota->hasRoomFor(PeerQuota::WaitingCalls)) {
         failSlotCallLater(slotCallId, PeerNotResponding);
+        m_quota->reportExhausted(PeerQuota::WaitingCalls);
     } else {
         m_pendingForwardedCalls.insert(slotCallId);
+        reportUsage();
         send(QVariant::fromValue(CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)));
     }
     return slotCallId;

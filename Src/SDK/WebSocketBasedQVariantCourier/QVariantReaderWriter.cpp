@@ -32,6 +32,14 @@ QByteArray reserved(int size)
     return array;
 }
 
+// A buffer grown for one exceptional message gives its memory back, so that
+// one large value, or a compression bomb, is not held for the thread's life.
+void releaseIfGrown(QByteArray &buffer)
+{
+    if (buffer.capacity() > WorkBufferSize)
+        buffer = reserved(WorkBufferSize);
+}
+
 } // namespace
 
 QVariantReaderWriter::QVariantReaderWriter()
@@ -60,6 +68,13 @@ int QVariantReaderWriter::hmacHexLength(QCryptographicHash::Algorithm algorithm)
 }
 
 bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings, const QVariant &value)
+{
+    const bool written = writeFrame(out, settings, value);
+    releaseWorkBuffers();
+    return written;
+}
+
+bool QVariantReaderWriter::writeFrame(QByteArray &out, const FrameSettings &settings, const QVariant &value)
 {
     out.resize(0);
     const int hexLength = hmacHexLength(settings.hmacAlgorithm);
@@ -106,10 +121,21 @@ bool isSurelyWritable(const QVariant &value)
 
 bool QVariantReaderWriter::canWrite(const QVariant &value)
 {
-    return isSurelyWritable(value) || serialize(value, DataStream::DefaultVersion);
+    if (isSurelyWritable(value))
+        return true;
+    const bool writable = serialize(value, DataStream::DefaultVersion);
+    releaseWorkBuffers();
+    return writable;
 }
 
 bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
+{
+    const bool valid = readFrame(out, settings, frame);
+    releaseWorkBuffers();
+    return valid;
+}
+
+bool QVariantReaderWriter::readFrame(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
 {
     out.clear();
     const int hexLength = hmacHexLength(settings.hmacAlgorithm);
@@ -130,6 +156,13 @@ bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, co
     default:
         return false;
     }
+}
+
+void QVariantReaderWriter::releaseWorkBuffers()
+{
+    releaseIfGrown(m_serialized);
+    releaseIfGrown(m_compressed);
+    releaseIfGrown(m_decompressed);
 }
 
 QByteArray QVariantReaderWriter::hmacHex(const FrameSettings &settings, char flag, const char *data, int size)

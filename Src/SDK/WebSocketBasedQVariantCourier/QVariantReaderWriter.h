@@ -61,6 +61,9 @@ public:
     bool read(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
 
 private:
+    bool writeFrame(QByteArray &out, const FrameSettings &settings, const QVariant &value);
+    bool readFrame(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
+    void releaseWorkBuffers();
     bool serialize(const QVariant &value, DataStream::Version version);
     bool compressSerialized(const FrameSettings &settings);
     bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);

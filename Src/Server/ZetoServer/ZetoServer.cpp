@@ -9,6 +9,7 @@
 
 #include <QtCore/QList>
 #include <QtCore/QLoggingCategory>
+#include <QtCore/QPointer>
 #include <QtNetwork/QAbstractSocket>
 
 #include <algorithm>
@@ -17,6 +18,13 @@
 static_assert(Zeto::Server::ZetoServer::DefaultMaxRemoteObjectsPerConnection
                   == Zeto::QObjectEndpointFactory::DefaultMaxEndpoints,
               "a remote object is an endpoint at the server");
+static_assert(Zeto::Server::ZetoServer::DefaultMaxRemoteObjectsPerConnection
+                  == Zeto::PeerQuota::DefaultLimits[Zeto::PeerQuota::Objects]
+                  && Zeto::Server::ZetoServer::DefaultMaxLinksPerConnection
+                  == Zeto::PeerQuota::DefaultLimits[Zeto::PeerQuota::Links]
+                  && Zeto::Server::ZetoServer::DefaultMaxWaitingCallsPerConnection
+                  == Zeto::PeerQuota::DefaultLimits[Zeto::PeerQuota::WaitingCalls],
+              "the server's defaults are the protocol's");
 
 namespace Zeto {
 namespace Server {
@@ -64,6 +72,8 @@ public:
 
     void serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier);
     void onCourierError(const ServingWebSocketBasedQVariantCourier *courier, const ErrorInfo &errorInfo);
+    void limit(const ServedConnection &connection);
+    void dropUnresponsive(const ServingWebSocketBasedQVariantCourier *courier);
     void release(const ServingWebSocketBasedQVariantCourier *courier);
     QList<ServedConnection>::const_iterator find(const ServingWebSocketBasedQVariantCourier *courier) const;
 
@@ -74,7 +84,7 @@ public:
     ServingCourierSettings settings = uncompressedSettings();
     QSslConfiguration sslConfiguration;
     int maxConnections = ZetoServer::DefaultMaxConnections;
-    int maxRemoteObjects = ZetoServer::DefaultMaxRemoteObjectsPerConnection;
+    PeerQuota::Amounts limits = PeerQuota::DefaultLimits;
     std::unique_ptr<ZetoWebSocketServer> listener;
     QString errorString;
     QList<ServedConnection> connections;
@@ -100,8 +110,36 @@ void ZetoServerPrivate::serve(const QSharedPointer<ServingWebSocketBasedQVariant
     const QSharedPointer<IConnectionInformationFactory> informationFactory(
         new ConnectionInformationFactory(connectionInfo));
     connections.append({courier, connectionInfo, ProtocolStack(courier, repository, informationFactory)});
-    connections.last().stack.factory()->setMaxEndpoints(maxRemoteObjects);
+    limit(connections.last());
     qCInfo(lcZetoServer, "Connection accepted: %s", qPrintable(connectionInfo.locationString()));
+}
+
+void ZetoServerPrivate::limit(const ServedConnection &connection)
+{
+    connection.stack.factory()->setMaxEndpoints(limits[PeerQuota::Objects]);
+    const QSharedPointer<PeerQuota> quota = connection.stack.factory()->quota();
+    for (int resource = 0; resource < PeerQuota::ResourceCount; ++resource)
+        quota->setLimit(PeerQuota::Resource(resource), limits[resource]);
+    // Refused while an emission is delivered: the connection goes later.
+    quota->setExhaustionHandler([server = QPointer<ZetoServer>(q_ptr), courier = connection.courier.data()](
+                                    PeerQuota::Resource resource) {
+        if (server && resource == PeerQuota::WaitingCalls) {
+            QMetaObject::invokeMethod(
+                server, [server, courier] { server->d_func()->dropUnresponsive(courier); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+// A client that lets calls pile up would otherwise be served on until it
+// leaves, however long it keeps its socket open.
+void ZetoServerPrivate::dropUnresponsive(const ServingWebSocketBasedQVariantCourier *courier)
+{
+    const auto connection = find(courier);
+    if (connection == connections.cend())
+        return;
+    if (QAbstractSocket *socket = connection->courier->tcpSocket())
+        socket->abort();
+    onCourierError(courier, makeErrorInfo(PeerNotResponding));
 }
 
 void ZetoServerPrivate::onCourierError(const ServingWebSocketBasedQVariantCourier *courier,
@@ -175,7 +213,19 @@ void ZetoServer::setMaxConnections(int maxConnections)
 void ZetoServer::setMaxRemoteObjectsPerConnection(int maxRemoteObjects)
 {
     Q_D(ZetoServer);
-    d->maxRemoteObjects = maxRemoteObjects;
+    d->limits[PeerQuota::Objects] = maxRemoteObjects;
+}
+
+void ZetoServer::setMaxLinksPerConnection(int maxLinks)
+{
+    Q_D(ZetoServer);
+    d->limits[PeerQuota::Links] = maxLinks;
+}
+
+void ZetoServer::setMaxWaitingCallsPerConnection(int maxWaitingCalls)
+{
+    Q_D(ZetoServer);
+    d->limits[PeerQuota::WaitingCalls] = maxWaitingCalls;
 }
 
 bool ZetoServer::listen(const QHostAddress &address, quint16 port)

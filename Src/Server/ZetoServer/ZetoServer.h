@@ -46,6 +46,12 @@ public:
     // Remote objects one connection may have at once; a client's request
     // beyond them is refused with TooManyRemoteObjects.
     static constexpr int DefaultMaxRemoteObjectsPerConnection = 4096;
+    // Signal-slot links one connection may have at once; a client's request
+    // beyond them is refused with TooManyRemoteSignalSlotConnections.
+    static constexpr int DefaultMaxLinksPerConnection = 16384;
+    // Linked emissions that may wait for one client's answers. A client that
+    // lets more wait is not responding: its connection is closed.
+    static constexpr int DefaultMaxWaitingCallsPerConnection = 65536;
 
     template <typename T>
     using Factory = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
@@ -80,6 +86,8 @@ public:
     void setCompressionThreshold(int bytes);
     void setMaxConnections(int maxConnections);
     void setMaxRemoteObjectsPerConnection(int maxRemoteObjects);
+    void setMaxLinksPerConnection(int maxLinks);
+    void setMaxWaitingCallsPerConnection(int maxWaitingCalls);
 
     // False, with errorString(), when the address or port cannot be had.
     bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);

@@ -160,7 +160,7 @@ void tst_QObjectEndpoint::servingRefusesBadObjectIds()
 void tst_QObjectEndpoint::servingRefusesBeyondTheObjectLimit()
 {
     EndpointPeers peers;
-    for (int i = 0; i < QObjectEndpoint::MaxInstantiatedObjects; ++i)
+    for (int i = 0; i < PeerQuota::DefaultLimits[PeerQuota::Objects]; ++i)
         peers.endpoints.requester->instantiateQObject(CalculatorClass, CalculatorUrl, QVariant());
     QVERIFY(peers.couriers.deliverAll());
     EndpointOutcomes requester(peers.endpoints.requester.data());
