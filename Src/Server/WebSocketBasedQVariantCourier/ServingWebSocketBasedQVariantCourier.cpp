@@ -36,6 +36,7 @@ void ServingWebSocketBasedQVariantCourier::handleHandshakeMessage(const QByteArr
     frameSettings.compressMinSizeInBytes = m_settings.compressMinSizeInBytes;
     frameSettings.dataStreamVersion = DataStream::Version(std::min(m_settings.dataStreamVersion, reply->dataStreamVersion));
     completeHandshake(frameSettings);
+    Q_EMIT handshakeCompleted();
 }
 
 void ServingWebSocketBasedQVariantCourier::onHandshakeTimeout()

@@ -16,7 +16,8 @@ struct ServingCourierSettings
     QCryptographicHash::Algorithm hmacAlgorithm = QCryptographicHash::Sha1;
     bool compress = true;
     int compressMinSizeInBytes = 256;
-    // How long the client may take to answer the hello.
+    // How long the client may take to answer the hello. A ZetoWebSocketServer
+    // counts it from accept, over TLS and the WebSocket upgrade as well.
     int handshakeTimeoutInMs = 10 * 1000;
     CourierTiming timing;
 };
@@ -32,6 +33,10 @@ public:
     // Takes ownership of a socket whose WebSocket upgrade is complete.
     explicit ServingWebSocketBasedQVariantCourier(QWebSocket *acceptedSocket,
                                                   const ServingCourierSettings &settings = ServingCourierSettings());
+
+Q_SIGNALS:
+    // The client answered the hello; frames may flow.
+    void handshakeCompleted();
 
 protected:
     void handleHandshakeMessage(const QByteArray &message) override;

@@ -1,13 +1,35 @@
 #include "ZetoTcpServer.h"
 
+#include <QtCore/QLoggingCategory>
 #include <QtCore/QTimer>
 #include <QtNetwork/QSslSocket>
 
 namespace Zeto {
 
-ZetoTcpServer::ZetoTcpServer(int tlsHandshakeTimeoutInMs, QObject *parent)
+namespace {
+
+Q_LOGGING_CATEGORY(lcZetoTcpServer, "zeto.server.tcp")
+
+// Ample for a WebSocket upgrade request. Until the socket is handed over the
+// server reads no further, so a peer that never ends its request fills no
+// memory, and QWebSocketServer, which looks at all that is unread on every
+// read, never looks at more.
+constexpr qint64 MaxUnreadHandshakeBytes = 64 * 1024;
+
+// Disconnects only what the server connected, so that the socket still
+// reports its deletion.
+void drop(QTcpSocket *socket)
+{
+    socket->disconnect(socket);
+    socket->abort();
+    socket->deleteLater();
+}
+
+} // namespace
+
+ZetoTcpServer::ZetoTcpServer(int handshakeTimeoutInMs, QObject *parent)
     : QTcpServer(parent),
-      m_tlsHandshakeTimeoutInMs(tlsHandshakeTimeoutInMs)
+      m_handshakeTimeoutInMs(handshakeTimeoutInMs)
 {
 }
 
@@ -24,9 +46,31 @@ bool ZetoTcpServer::isSecure() const
     return m_secure;
 }
 
+void ZetoTcpServer::setMaxPendingHandshakes(int maxPendingHandshakes) { m_maxPendingHandshakes = maxPendingHandshakes; }
+
+int ZetoTcpServer::pendingHandshakeCount() const { return m_pendingHandshakes.size(); }
+
+int ZetoTcpServer::handOver(QTcpSocket *socket)
+{
+    socket->disconnect(socket);
+    socket->setReadBufferSize(0);
+    QTimer *deadline = m_pendingHandshakes.value(socket);
+    const int remainingInMs = deadline->remainingTime();
+    deadline->stop();
+    return remainingInMs;
+}
+
+void ZetoTcpServer::finishHandshake(QTcpSocket *socket)
+{
+    if (m_pendingHandshakes.remove(socket) > 0)
+        m_refusing = false;
+}
+
 void ZetoTcpServer::incomingConnection(qintptr socketDescriptor)
 {
-    if (m_secure)
+    if (m_pendingHandshakes.size() >= m_maxPendingHandshakes)
+        refuse(socketDescriptor);
+    else if (m_secure)
         acceptSecure(socketDescriptor);
     else
         acceptPlain(socketDescriptor);
@@ -41,6 +85,8 @@ Socket *ZetoTcpServer::takeSocket(qintptr socketDescriptor)
         return nullptr;
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(MaxUnreadHandshakeBytes);
+    startHandshakeDeadline(socket);
     return socket;
 }
 
@@ -50,32 +96,43 @@ void ZetoTcpServer::acceptPlain(qintptr socketDescriptor)
         Q_EMIT socketReady(socket);
 }
 
-// A client that fails the TLS handshake, or leaves it unfinished for too
-// long, costs the server nothing beyond that time.
 void ZetoTcpServer::acceptSecure(qintptr socketDescriptor)
 {
     QSslSocket *socket = takeSocket<QSslSocket>(socketDescriptor);
     if (!socket)
         return;
     socket->setSslConfiguration(m_sslConfiguration);
+    connect(socket, &QSslSocket::encrypted, socket, [this, socket] { Q_EMIT socketReady(socket); });
+    socket->startServerEncryption();
+}
 
+// A client that fails its handshake, leaves, or leaves it unfinished for too
+// long costs the server nothing beyond that time. The socket is deleted
+// later: QWebSocketServer may still have a queued call about it.
+void ZetoTcpServer::startHandshakeDeadline(QTcpSocket *socket)
+{
     auto *deadline = new QTimer(socket);
     deadline->setSingleShot(true);
-    const auto drop = [socket] {
-        socket->disconnect();
-        socket->abort();
-        socket->deleteLater();
-    };
-    connect(deadline, &QTimer::timeout, socket, drop);
-    connect(socket, &QAbstractSocket::errorOccurred, socket, drop);
-    connect(socket, &QSslSocket::encrypted, this, [this, socket, deadline] {
-        socket->disconnect(this);
-        socket->disconnect(socket);
-        delete deadline;
-        Q_EMIT socketReady(socket);
-    });
-    deadline->start(m_tlsHandshakeTimeoutInMs);
-    socket->startServerEncryption();
+    deadline->setTimerType(Qt::PreciseTimer);
+    connect(deadline, &QTimer::timeout, socket, [socket] { drop(socket); });
+    connect(socket, &QAbstractSocket::errorOccurred, socket, [socket] { drop(socket); });
+    connect(socket, &QAbstractSocket::disconnected, socket, [socket] { drop(socket); });
+    connect(socket, &QObject::destroyed, this, [this, socket] { finishHandshake(socket); });
+    m_pendingHandshakes.insert(socket, deadline);
+    deadline->start(m_handshakeTimeoutInMs);
+}
+
+void ZetoTcpServer::refuse(qintptr socketDescriptor)
+{
+    QTcpSocket socket;
+    if (!socket.setSocketDescriptor(socketDescriptor))
+        return;
+    if (!m_refusing) {
+        qCWarning(lcZetoTcpServer, "Refusing connections from %s and others: %d handshakes are unfinished.",
+                  qPrintable(socket.peerAddress().toString()), m_maxPendingHandshakes);
+        m_refusing = true;
+    }
+    socket.abort();
 }
 
 } // namespace Zeto

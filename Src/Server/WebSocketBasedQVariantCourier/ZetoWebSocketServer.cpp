@@ -1,5 +1,6 @@
 #include "ZetoWebSocketServer.h"
 
+#include <QtCore/QPointer>
 #include <QtNetwork/QTcpSocket>
 #include <QtWebSockets/QWebSocket>
 
@@ -26,6 +27,13 @@ bool ZetoWebSocketServer::isSecure() const
 {
     return m_tcpServer.isSecure();
 }
+
+void ZetoWebSocketServer::setMaxPendingHandshakes(int maxPendingHandshakes)
+{
+    m_tcpServer.setMaxPendingHandshakes(maxPendingHandshakes);
+}
+
+int ZetoWebSocketServer::pendingHandshakeCount() const { return m_tcpServer.pendingHandshakeCount(); }
 
 bool ZetoWebSocketServer::listen(const QHostAddress &address, quint16 port)
 {
@@ -55,22 +63,39 @@ QString ZetoWebSocketServer::errorString() const
 void ZetoWebSocketServer::onNewWebSocketConnection()
 {
     while (QWebSocket *webSocket = m_webSocketServer.nextPendingConnection()) {
-        adoptTcpSocket(webSocket);
-        Q_EMIT newCourier(QSharedPointer<ServingWebSocketBasedQVariantCourier>::create(webSocket, m_settings));
+        if (QTcpSocket *socket = findTcpSocket(webSocket))
+            Q_EMIT newCourier(serve(webSocket, socket));
+        else
+            webSocket->deleteLater();
     }
 }
 
-// QWebSocket neither takes nor deletes the TCP socket it was upgraded from,
-// which would stay a child of the TCP server until the server goes.
-void ZetoWebSocketServer::adoptTcpSocket(QWebSocket *webSocket)
+// QWebSocket neither takes nor deletes the TCP socket it was upgraded from, so
+// the WebSocket takes it from the TCP server, and the courier takes what is
+// left of its deadline for the answer to the hello.
+QSharedPointer<ServingWebSocketBasedQVariantCourier> ZetoWebSocketServer::serve(QWebSocket *webSocket,
+                                                                                QTcpSocket *socket)
+{
+    socket->setParent(webSocket);
+    ServingCourierSettings settings = m_settings;
+    settings.handshakeTimeoutInMs = m_tcpServer.handOver(socket);
+    const auto courier = QSharedPointer<ServingWebSocketBasedQVariantCourier>::create(webSocket, settings);
+    const QPointer<QTcpSocket> pending(socket);
+    const auto finish = [this, pending] { m_tcpServer.finishHandshake(pending); };
+    connect(courier.data(), &ServingWebSocketBasedQVariantCourier::handshakeCompleted, this, finish);
+    connect(courier.data(), &ServingWebSocketBasedQVariantCourier::error, this, finish);
+    connect(courier.data(), &QObject::destroyed, this, finish);
+    return courier;
+}
+
+QTcpSocket *ZetoWebSocketServer::findTcpSocket(const QWebSocket *webSocket) const
 {
     const auto sockets = m_tcpServer.findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
     for (QTcpSocket *socket : sockets) {
-        if (socket->peerPort() == webSocket->peerPort() && socket->peerAddress() == webSocket->peerAddress()) {
-            socket->setParent(webSocket);
-            return;
-        }
+        if (socket->peerPort() == webSocket->peerPort() && socket->peerAddress() == webSocket->peerAddress())
+            return socket;
     }
+    return nullptr;
 }
 
 } // namespace Zeto

@@ -14,12 +14,19 @@ namespace Zeto {
 // Accepts WebSocket connections, plain or over TLS, and serves each with a
 // new courier. The TCP connections are accepted here rather than by
 // QWebSocketServer so that TCP_NODELAY is on before the first byte is written.
+//
+// A connection must finish TLS, the WebSocket upgrade and the answer to the
+// hello within the settings' handshakeTimeoutInMs of being accepted, or it is
+// aborted. Connections in that state are capped: beyond the cap new ones are
+// closed at once, and accepted again once pending ones finish or go.
 class ZetoWebSocketServer : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(ZetoWebSocketServer)
 
 public:
+    static constexpr int DefaultMaxPendingHandshakes = ZetoTcpServer::DefaultMaxPendingHandshakes;
+
     explicit ZetoWebSocketServer(const ServingCourierSettings &settings = ServingCourierSettings(),
                                  QObject *parent = nullptr);
     ~ZetoWebSocketServer() override;
@@ -28,6 +35,9 @@ public:
     // configuration's local certificate and private key.
     void setSslConfiguration(const QSslConfiguration &sslConfiguration);
     bool isSecure() const;
+
+    void setMaxPendingHandshakes(int maxPendingHandshakes);
+    int pendingHandshakeCount() const;
 
     bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
     void close();
@@ -42,7 +52,8 @@ Q_SIGNALS:
 
 private:
     void onNewWebSocketConnection();
-    void adoptTcpSocket(QWebSocket *webSocket);
+    QSharedPointer<ServingWebSocketBasedQVariantCourier> serve(QWebSocket *webSocket, QTcpSocket *socket);
+    QTcpSocket *findTcpSocket(const QWebSocket *webSocket) const;
 
     const ServingCourierSettings m_settings;
     ZetoTcpServer m_tcpServer;
