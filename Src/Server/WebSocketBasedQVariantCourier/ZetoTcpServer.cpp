@@ -4,6 +4,8 @@
 #include <QtCore/QTimer>
 #include <QtNetwork/QSslSocket>
 
+#include <unistd.h>
+
 namespace Zeto {
 
 namespace {
@@ -23,6 +25,15 @@ void drop(QTcpSocket *socket)
     socket->disconnect(socket);
     socket->abort();
     socket->deleteLater();
+}
+
+// A socket that could not take the descriptor leaves it open.
+bool adopt(QTcpSocket &socket, qintptr socketDescriptor)
+{
+    if (socket.setSocketDescriptor(socketDescriptor))
+        return true;
+    ::close(int(socketDescriptor));
+    return false;
 }
 
 } // namespace
@@ -80,7 +91,7 @@ template <typename Socket>
 Socket *ZetoTcpServer::takeSocket(qintptr socketDescriptor)
 {
     auto *socket = new Socket(this);
-    if (!socket->setSocketDescriptor(socketDescriptor)) {
+    if (!adopt(*socket, socketDescriptor)) {
         delete socket;
         return nullptr;
     }
@@ -125,7 +136,7 @@ void ZetoTcpServer::startHandshakeDeadline(QTcpSocket *socket)
 void ZetoTcpServer::refuse(qintptr socketDescriptor)
 {
     QTcpSocket socket;
-    if (!socket.setSocketDescriptor(socketDescriptor))
+    if (!adopt(socket, socketDescriptor))
         return;
     if (!m_refusing) {
         qCWarning(lcZetoTcpServer, "Refusing connections from %s and others: %d handshakes are unfinished.",

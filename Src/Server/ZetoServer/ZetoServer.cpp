@@ -15,6 +15,11 @@
 #include <algorithm>
 #include <memory>
 
+static_assert(Zeto::Server::ZetoServer::DefaultHandshakeTimeoutInMs
+                      == Zeto::ServingCourierSettings().handshakeTimeoutInMs
+                  && Zeto::Server::ZetoServer::DefaultMaxPendingHandshakes
+                      == Zeto::ZetoWebSocketServer::DefaultMaxPendingHandshakes,
+              "the server's defaults are the transport's");
 static_assert(Zeto::Server::ZetoServer::DefaultMaxRemoteObjectsPerConnection
                   == Zeto::QObjectEndpointFactory::DefaultMaxEndpoints,
               "a remote object is an endpoint at the server");
@@ -84,6 +89,7 @@ public:
     ServingCourierSettings settings = uncompressedSettings();
     QSslConfiguration sslConfiguration;
     int maxConnections = ZetoServer::DefaultMaxConnections;
+    int maxPendingHandshakes = ZetoServer::DefaultMaxPendingHandshakes;
     PeerQuota::Amounts limits = PeerQuota::DefaultLimits;
     std::unique_ptr<ZetoWebSocketServer> listener;
     QString errorString;
@@ -210,6 +216,18 @@ void ZetoServer::setMaxConnections(int maxConnections)
     d->maxConnections = maxConnections;
 }
 
+void ZetoServer::setHandshakeTimeout(int milliseconds)
+{
+    Q_D(ZetoServer);
+    d->settings.handshakeTimeoutInMs = milliseconds;
+}
+
+void ZetoServer::setMaxPendingHandshakes(int maxPendingHandshakes)
+{
+    Q_D(ZetoServer);
+    d->maxPendingHandshakes = maxPendingHandshakes;
+}
+
 void ZetoServer::setMaxRemoteObjectsPerConnection(int maxRemoteObjects)
 {
     Q_D(ZetoServer);
@@ -232,6 +250,7 @@ bool ZetoServer::listen(const QHostAddress &address, quint16 port)
 {
     Q_D(ZetoServer);
     d->listener = std::make_unique<ZetoWebSocketServer>(d->settings);
+    d->listener->setMaxPendingHandshakes(d->maxPendingHandshakes);
     if (!d->sslConfiguration.isNull())
         d->listener->setSslConfiguration(d->sslConfiguration);
     connect(d->listener.get(), &ZetoWebSocketServer::newCourier, this,

@@ -32,8 +32,9 @@ class ZetoServerPrivate;
 // description, to the SDK's error handler (Zeto::setErrorHandler).
 //
 // Registrations and settings apply to connections accepted after them;
-// compression and TLS take effect at the next listen(). Everything happens
-// on the thread the server lives in, which needs an event loop.
+// compression, TLS and the handshake settings take effect at the next
+// listen(). Everything happens on the thread the server lives in, which
+// needs an event loop.
 class ZetoServer : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,12 @@ class ZetoServer : public QObject
 public:
     // Connections served at once; more are closed as soon as they are made.
     static constexpr int DefaultMaxConnections = 10000;
+    // A connection has this long from accept to finish TLS, the WebSocket
+    // upgrade and the handshake; otherwise it is closed.
+    static constexpr int DefaultHandshakeTimeoutInMs = 10 * 1000;
+    // Connections still in that handshake; more are closed at accept, so
+    // that silent clients cannot take every descriptor.
+    static constexpr int DefaultMaxPendingHandshakes = 1024;
     // Remote objects one connection may have at once; a client's request
     // beyond them is refused with TooManyRemoteObjects.
     static constexpr int DefaultMaxRemoteObjectsPerConnection = 4096;
@@ -85,6 +92,8 @@ public:
     // compression off again.
     void setCompressionThreshold(int bytes);
     void setMaxConnections(int maxConnections);
+    void setHandshakeTimeout(int milliseconds);
+    void setMaxPendingHandshakes(int maxPendingHandshakes);
     void setMaxRemoteObjectsPerConnection(int maxRemoteObjects);
     void setMaxLinksPerConnection(int maxLinks);
     void setMaxWaitingCallsPerConnection(int maxWaitingCalls);
