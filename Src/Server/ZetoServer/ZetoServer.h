@@ -87,9 +87,12 @@ public:
     // Serves zetos:// with the configuration's local certificate and key.
     void setSslConfiguration(const QSslConfiguration &sslConfiguration);
     // Compression is off by default: over fast links deflating costs more
-    // than the bytes it saves. From now on, values of at least this many
-    // bytes are compressed in both directions; a negative number turns
-    // compression off again.
+    // than the bytes it saves (a 64 KiB map of texts shrinks eightfold but
+    // takes 1.5 ms more, against a loopback round trip of about 0.2 ms). It
+    // pays off on links slower than about 300 Mbit/s, for values that
+    // compress well. From now on, values of at least this many bytes are
+    // compressed in both directions; a negative number turns compression off
+    // again.
     void setCompressionThreshold(int bytes);
     void setMaxConnections(int maxConnections);
     void setHandshakeTimeout(int milliseconds);
