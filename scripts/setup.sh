@@ -13,7 +13,7 @@ readonly REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 readonly PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev zlib1g-dev
+    qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev zlib1g-dev libssl-dev
     clang llvm libclang-rt-14-dev    # sanitizers, libFuzzer, readable stack traces
     libqt5remoteobjects5-dev         # baseline for the benchmarks
     openssl                          # the calculator demo's certificate over TLS

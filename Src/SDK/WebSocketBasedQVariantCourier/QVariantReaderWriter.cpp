@@ -1,6 +1,5 @@
 #include "QVariantReaderWriter.h"
 
-#include <QtCore/QMessageAuthenticationCode>
 
 namespace Zeto {
 
@@ -12,11 +11,11 @@ constexpr char CompressedFlag = 0x01;
 
 // Looks at every byte whatever the first difference, so that the time taken
 // tells a forger nothing about how much of a guess was right.
-bool equalInConstantTime(const QByteArray &expected, const char *actual)
+bool equalInConstantTime(const char *expected, const char *actual, int size)
 {
     unsigned char difference = 0;
-    for (int i = 0; i < expected.size(); ++i)
-        difference |= static_cast<unsigned char>(expected.at(i) ^ actual[i]);
+    for (int i = 0; i < size; ++i)
+        difference |= static_cast<unsigned char>(expected[i] ^ actual[i]);
     return difference == 0;
 }
 
@@ -64,7 +63,7 @@ QVariantReaderWriter &QVariantReaderWriter::forCurrentThread()
 
 int QVariantReaderWriter::hmacHexLength(QCryptographicHash::Algorithm algorithm)
 {
-    return 2 * QCryptographicHash::hashLength(algorithm);
+    return HmacCalculator::hexLength(algorithm);
 }
 
 bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings, const QVariant &value)
@@ -85,8 +84,11 @@ bool QVariantReaderWriter::writeFrame(QByteArray &out, const FrameSettings &sett
     if (data.size() > MaxMessageSize - hexLength - 1)
         return false;
     const char flag = compressed ? CompressedFlag : PlainFlag;
+    char hex[HmacCalculator::MaxHexLength];
+    if (!m_hmac.hexDigest(settings.hmacAlgorithm, settings.hmacKey, flag, data.constData(), data.size(), hex))
+        return false;
     out.reserve(hexLength + 1 + data.size());
-    out.append(hmacHex(settings, flag, data.constData(), data.size()));
+    out.append(hex, hexLength);
     out.append(flag);
     out.append(data);
     return true;
@@ -144,7 +146,9 @@ bool QVariantReaderWriter::readFrame(QVariant &out, const FrameSettings &setting
     const char flag = frame.at(hexLength);
     const char *data = frame.constData() + hexLength + 1;
     const int size = frame.size() - hexLength - 1;
-    if (!equalInConstantTime(hmacHex(settings, flag, data, size), frame.constData()))
+    char hex[HmacCalculator::MaxHexLength];
+    if (!m_hmac.hexDigest(settings.hmacAlgorithm, settings.hmacKey, flag, data, size, hex)
+        || !equalInConstantTime(hex, frame.constData(), hexLength))
         return false;
     switch (flag) {
     case PlainFlag:
@@ -163,26 +167,6 @@ void QVariantReaderWriter::releaseWorkBuffers()
     releaseIfGrown(m_serialized);
     releaseIfGrown(m_compressed);
     releaseIfGrown(m_decompressed);
-}
-
-QByteArray QVariantReaderWriter::hmacHex(const FrameSettings &settings, char flag, const char *data, int size)
-{
-    QMessageAuthenticationCode &mac = macFor(settings);
-    mac.addData(&flag, 1);
-    mac.addData(data, size);
-    return mac.result().toHex();
-}
-
-QMessageAuthenticationCode &QVariantReaderWriter::macFor(const FrameSettings &settings)
-{
-    if (m_mac && m_macAlgorithm == settings.hmacAlgorithm && m_macKey == settings.hmacKey) {
-        m_mac->reset();
-        return *m_mac;
-    }
-    m_mac = std::make_unique<QMessageAuthenticationCode>(settings.hmacAlgorithm, settings.hmacKey);
-    m_macAlgorithm = settings.hmacAlgorithm;
-    m_macKey = settings.hmacKey;
-    return *m_mac;
 }
 
 bool QVariantReaderWriter::serialize(const QVariant &value, DataStream::Version version)

@@ -4,15 +4,12 @@
 #include "../ZetoGlobal.h"
 #include "../DataStream/DataStream.h"
 #include "DataCompressor.h"
+#include "HmacCalculator.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QByteArray>
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QVariant>
-
-#include <memory>
-
-class QMessageAuthenticationCode;
 
 namespace Zeto {
 
@@ -46,7 +43,7 @@ public:
     // The calling thread's instance, deleted when the thread ends.
     static QVariantReaderWriter &forCurrentThread();
 
-    // Twice the digest length: 0 for an algorithm Qt does not know.
+    // Twice the digest length: 0 for an algorithm frames cannot be signed with.
     static int hmacHexLength(QCryptographicHash::Algorithm algorithm);
 
     // Replaces out with the frame; false when the value cannot be written or
@@ -67,8 +64,6 @@ private:
     bool serialize(const QVariant &value, DataStream::Version version);
     bool compressSerialized(const FrameSettings &settings);
     bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);
-    QByteArray hmacHex(const FrameSettings &settings, char flag, const char *data, int size);
-    QMessageAuthenticationCode &macFor(const FrameSettings &settings);
 
     QByteArray m_serialized;
     QByteArray m_compressed;
@@ -78,11 +73,10 @@ private:
     DataStream m_writeStream;
     DataStream m_readStream;
     DataCompressor m_compressor;
-    // The last connection's HMAC, kept so that its key (longer than a hash
-    // block) is not hashed again, nor the code allocated, for every frame.
-    std::unique_ptr<QMessageAuthenticationCode> m_mac;
-    QCryptographicHash::Algorithm m_macAlgorithm = QCryptographicHash::Sha1;
-    QByteArray m_macKey;
+    // Keeps the last connection's key schedule, so that neither the key
+    // (longer than a hash block) is hashed again, nor anything allocated,
+    // for every frame.
+    HmacCalculator m_hmac;
 };
 
 } // namespace Zeto

@@ -1,5 +1,7 @@
 #include "ZetoHandshake.h"
 
+#include "HmacCalculator.h"
+
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QJsonValue>
@@ -88,6 +90,7 @@ bool readVersion(const QJsonValue &value, int &out)
 }
 
 // An unknown algorithm has no digest: every frame would pass an empty HMAC.
+// One that libcrypto lacks would fail every frame, so it fails here.
 bool readAlgorithm(const QJsonValue &value, QCryptographicHash::Algorithm &out)
 {
     int number = 0;
@@ -96,7 +99,7 @@ bool readAlgorithm(const QJsonValue &value, QCryptographicHash::Algorithm &out)
     if (!QMetaEnum::fromType<QCryptographicHash::Algorithm>().valueToKey(number))
         return false;
     out = QCryptographicHash::Algorithm(number);
-    return QCryptographicHash::hashLength(out) > 0;
+    return HmacCalculator::isSupported(out);
 }
 
 bool readToken(const QJsonValue &value, QString &out)

@@ -304,6 +304,7 @@ void tst_WebSocketBasedQVariantCourier::rejectsHello_data()
         << QByteArray(R"({"compress":false,"compressMinSizeInBytes":0,"dataStreamVersion":1,"hmacAlgorithm":2,)"
                       R"("token":{"x":1},"token":"t"})");
     QTest::newRow("missing key") << QByteArray(R"({"compress":false,"dataStreamVersion":1,"hmacAlgorithm":2,"token":"t"})");
+    QTest::newRow("Keccak, which libcrypto lacks") << hello(QCryptographicHash::Keccak_256, false, 0);
     QTest::newRow("empty token") << hello(Sha1, false, 0, 1, QString());
     QTest::newRow("token over 1 KiB") << hello(Sha1, false, 0, 1, QString(1025, QLatin1Char('t')));
     QTest::newRow("token a number")
@@ -348,9 +349,12 @@ void tst_WebSocketBasedQVariantCourier::exchangesFrames_data()
 {
     QTest::addColumn<int>("algorithm");
     QTest::addColumn<int>("hexLength");
+    QTest::newRow("MD5") << int(QCryptographicHash::Md5) << 32;
     QTest::newRow("SHA-1") << Sha1 << 40;
+    QTest::newRow("SHA-224") << int(QCryptographicHash::Sha224) << 56;
     QTest::newRow("SHA-256") << Sha256 << 64;
     QTest::newRow("SHA-512") << Sha512 << 128;
+    QTest::newRow("SHA3-384") << int(QCryptographicHash::RealSha3_384) << 96;
 }
 
 void tst_WebSocketBasedQVariantCourier::exchangesFrames()
