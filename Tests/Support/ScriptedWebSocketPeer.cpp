@@ -2,6 +2,7 @@
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QtEndian>
+#include <QtNetwork/QSslSocket>
 #include <QtTest/QTest>
 
 #include <algorithm>
@@ -18,6 +19,8 @@ const QByteArray AcceptGuid("258EAFA5-E914-47DA-95CA-C5AB0DC85B11");
 
 constexpr quint8 FinalBit = 0x80;
 constexpr quint8 MaskBit = 0x80;
+// What the socket keeps of its input while the peer does not read.
+constexpr qint64 UnreadBufferSize = 1;
 
 QByteArray webSocketKey(const QByteArray &request)
 {
@@ -51,7 +54,26 @@ QByteArray frameHeader(quint8 opcode, quint64 payloadLength, bool final = true)
 
 } // namespace
 
-ScriptedWebSocketPeer::ScriptedWebSocketPeer()
+ScriptedWebSocketPeer::Server::Server(const QSslConfiguration &tls)
+    : m_tls(tls)
+{
+}
+
+void ScriptedWebSocketPeer::Server::incomingConnection(qintptr socketDescriptor)
+{
+    if (m_tls.localCertificate().isNull()) {
+        QTcpServer::incomingConnection(socketDescriptor);
+        return;
+    }
+    auto *socket = new QSslSocket(this);
+    socket->setSocketDescriptor(socketDescriptor);
+    socket->setSslConfiguration(m_tls);
+    socket->startServerEncryption();
+    addPendingConnection(socket);
+}
+
+ScriptedWebSocketPeer::ScriptedWebSocketPeer(const QSslConfiguration &tls)
+    : m_server(tls)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedWebSocketPeer::onNewConnection);
     m_server.listen(QHostAddress::LocalHost, 0);
@@ -78,6 +100,16 @@ void ScriptedWebSocketPeer::setAnswersPings(bool answersPings)
     m_answersPings = answersPings;
 }
 
+void ScriptedWebSocketPeer::setReading(bool reading)
+{
+    m_reading = reading;
+    if (!m_socket)
+        return;
+    m_socket->setReadBufferSize(reading ? 0 : UnreadBufferSize);
+    if (reading)
+        onReadyRead();
+}
+
 void ScriptedWebSocketPeer::sendBinary(const QByteArray &payload)
 {
     sendFrame(Binary, payload);
@@ -96,6 +128,11 @@ void ScriptedWebSocketPeer::sendFrame(Opcode opcode, const QByteArray &payload, 
 void ScriptedWebSocketPeer::sendFrameHeader(Opcode opcode, quint64 payloadLength)
 {
     write(frameHeader(opcode, payloadLength));
+}
+
+void ScriptedWebSocketPeer::sendRaw(const QByteArray &bytes)
+{
+    write(bytes);
 }
 
 void ScriptedWebSocketPeer::sendClose(quint16 closeCode)
@@ -177,6 +214,14 @@ QAbstractSocket *ScriptedWebSocketPeer::socket() const
     return m_socket;
 }
 
+qint64 ScriptedWebSocketPeer::bytesQueued() const
+{
+    if (!m_socket)
+        return 0;
+    const auto *sslSocket = qobject_cast<const QSslSocket *>(m_socket);
+    return m_socket->bytesToWrite() + (sslSocket ? sslSocket->encryptedBytesToWrite() : 0);
+}
+
 void ScriptedWebSocketPeer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -186,6 +231,7 @@ void ScriptedWebSocketPeer::onNewConnection()
         }
         m_socket = socket;
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_socket->setReadBufferSize(m_reading ? 0 : UnreadBufferSize);
         connect(m_socket, &QTcpSocket::readyRead, this, &ScriptedWebSocketPeer::onReadyRead);
         connect(m_socket, &QTcpSocket::disconnected, this, &ScriptedWebSocketPeer::onDisconnected);
     }
@@ -193,6 +239,8 @@ void ScriptedWebSocketPeer::onNewConnection()
 
 void ScriptedWebSocketPeer::onReadyRead()
 {
+    if (!m_reading)
+        return;
     m_input.append(m_socket->readAll());
     if (!m_upgraded && !answerUpgrade())
         return;

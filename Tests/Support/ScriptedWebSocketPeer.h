@@ -5,6 +5,7 @@
 #include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QUrl>
+#include <QtNetwork/QSslConfiguration>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
 
@@ -36,14 +37,18 @@ public:
         QByteArray payload;
     };
 
-    // Listens on 127.0.0.1, port 0; serves the first connection only.
-    ScriptedWebSocketPeer();
+    // Listens on 127.0.0.1, port 0; serves the first connection only, over
+    // TLS when given a configuration with a certificate.
+    explicit ScriptedWebSocketPeer(const QSslConfiguration &tls = QSslConfiguration());
     ~ScriptedWebSocketPeer() override;
 
     QUrl url(const QString &scheme) const;
     quint16 port() const;
 
     void setAnswersPings(bool answersPings);
+    // A peer that stops reading leaves the client's bytes in the kernel, so
+    // TCP stops the client's writes; reading again takes in what waited.
+    void setReading(bool reading);
 
     void sendBinary(const QByteArray &payload);
     void sendText(const QByteArray &payload);
@@ -51,6 +56,8 @@ public:
     void sendFrame(Opcode opcode, const QByteArray &payload, bool final = true);
     // A frame header announcing a payload that never follows.
     void sendFrameHeader(Opcode opcode, quint64 payloadLength);
+    // Bytes as they are, such as the payload for a header sent alone.
+    void sendRaw(const QByteArray &bytes);
     void sendClose(quint16 closeCode);
     // Ends the TCP connection without a close frame.
     void abort();
@@ -69,6 +76,8 @@ public:
     // The connection ended without the client's close frame.
     bool wasAborted() const;
     QAbstractSocket *socket() const;
+    // What the peer has written that has not reached the network yet.
+    qint64 bytesQueued() const;
 
 Q_SIGNALS:
     void receivedSomething();
@@ -84,12 +93,25 @@ private:
     void record(Opcode opcode, const QByteArray &payload);
     void write(const QByteArray &bytes);
 
-    QTcpServer m_server;
+    class Server : public QTcpServer
+    {
+    public:
+        explicit Server(const QSslConfiguration &tls);
+
+    protected:
+        void incomingConnection(qintptr socketDescriptor) override;
+
+    private:
+        const QSslConfiguration m_tls;
+    };
+
+    Server m_server;
     QTcpSocket *m_socket = nullptr;
     QByteArray m_input;
     QByteArray m_upgradeRequest;
     bool m_upgraded = false;
     bool m_answersPings = false;
+    bool m_reading = true;
     bool m_disconnected = false;
     Opcode m_fragmentOpcode = Continuation;
     QByteArray m_fragments;

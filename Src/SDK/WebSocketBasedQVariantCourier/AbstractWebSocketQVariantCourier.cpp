@@ -1,6 +1,7 @@
 #include "AbstractWebSocketQVariantCourier.h"
 
 #include <QtCore/QThreadStorage>
+#include <QtNetwork/QSslSocket>
 #include <QtWebSockets/QWebSocket>
 
 #include <utility>
@@ -12,6 +13,12 @@ namespace {
 constexpr int OutputBufferSize = 0x100000;
 // A peer that never answers our close frame must not keep the socket forever.
 constexpr int CloseTimeoutInMs = 10 * 1000;
+// While the peer is held back its socket keeps no more of its input than this,
+// so the rest waits in the kernel and TCP stops the peer.
+constexpr qint64 HeldBackReadBufferSize = 0x10000;
+// The socket's own signals are blocked while the peer is held back, so its
+// queue is looked at this often instead.
+constexpr int DrainCheckIntervalInMs = 20;
 
 QByteArray &threadOutputBuffer()
 {
@@ -31,6 +38,32 @@ ErrorInfo socketErrorInfo(QAbstractSocket::SocketError socketError)
     return makeErrorInfo(socketError);
 }
 
+QAbstractSocket *tcpSocketOf(const QWebSocket *webSocket)
+{
+    // QWebSocket keeps its TCP socket as a child and offers no other way to it.
+    return webSocket->findChild<QAbstractSocket *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// The socket's error counts too: the connection may already be gone while
+// the socket is still reporting it.
+bool isConnectionAlive(const QAbstractSocket *socket)
+{
+    return socket && socket->state() == QAbstractSocket::ConnectedState
+        && socket->error() == QAbstractSocket::UnknownSocketError;
+}
+
+// QWebSocket gives up on a frame whose rest does not arrive within seconds;
+// while the courier holds the input back the wait is not the peer's doing.
+QList<QTimer *> frameWaitTimers(const QWebSocket *webSocket, const QAbstractSocket *tcpSocket)
+{
+    QList<QTimer *> timers;
+    for (const QObject *child : webSocket->children()) {
+        if (child != tcpSocket)
+            timers += child->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    return timers;
+}
+
 void logFailedSend()
 {
     qCritical("Failed to send message to peer. Could not convert QVariant to QByteArray or compression failed.");
@@ -40,7 +73,10 @@ void logFailedSend()
 
 void AbstractWebSocketQVariantCourier::ClosingDeleter::operator()(QWebSocket *webSocket) const
 {
-    if (webSocket->state() != QAbstractSocket::ConnectedState) {
+    // A connection the peer dropped may still look open to QWebSocket, and a
+    // close frame written to it would reach a socket that is gone.
+    if (webSocket->state() != QAbstractSocket::ConnectedState || !isConnectionAlive(tcpSocketOf(webSocket))) {
+        webSocket->abort();
         webSocket->deleteLater();
         return;
     }
@@ -52,6 +88,7 @@ void AbstractWebSocketQVariantCourier::ClosingDeleter::operator()(QWebSocket *we
 AbstractWebSocketQVariantCourier::AbstractWebSocketQVariantCourier(QWebSocket *webSocket, const CourierTiming &timing)
     : m_webSocket(webSocket),
       m_keepAliveTimer(new QTimer),
+      m_drainTimer(new QTimer),
       m_timing(timing),
       m_peerDeadline(timing.peerDeadlineInMs, Qt::CoarseTimer)
 {
@@ -66,6 +103,7 @@ AbstractWebSocketQVariantCourier::AbstractWebSocketQVariantCourier(QWebSocket *w
     connect(webSocket, &QWebSocket::pong, this, &AbstractWebSocketQVariantCourier::onPong);
     connect(m_keepAliveTimer.data(), &QTimer::timeout, this, &AbstractWebSocketQVariantCourier::onKeepAliveTick);
     m_keepAliveTimer->start(timing.pingIntervalInMs);
+    connect(m_drainTimer.data(), &QTimer::timeout, this, &AbstractWebSocketQVariantCourier::onDrainCheck);
 }
 
 AbstractWebSocketQVariantCourier::~AbstractWebSocketQVariantCourier()
@@ -90,8 +128,7 @@ void AbstractWebSocketQVariantCourier::sendQVariant(const QVariant &qVariant)
 
 QAbstractSocket *AbstractWebSocketQVariantCourier::tcpSocket() const
 {
-    // QWebSocket keeps its TCP socket as a child and offers no other way to it.
-    return m_webSocket->findChild<QAbstractSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    return tcpSocketOf(m_webSocket.get());
 }
 
 QWebSocket *AbstractWebSocketQVariantCourier::webSocket() const
@@ -113,9 +150,11 @@ void AbstractWebSocketQVariantCourier::completeHandshake(const FrameSettings &fr
 {
     m_frameSettings = frameSettings;
     m_state = State::Running;
+    m_tcpSocket = tcpSocket();
     const QList<QVariant> pending = std::exchange(m_pendingQVariants, {});
+    // Any of them may fail the courier, and the rest must not follow.
     for (const QVariant &qVariant : pending)
-        sendFrame(qVariant);
+        sendQVariant(qVariant);
 }
 
 void AbstractWebSocketQVariantCourier::failHandshake()
@@ -125,11 +164,24 @@ void AbstractWebSocketQVariantCourier::failHandshake()
 
 void AbstractWebSocketQVariantCourier::fail(const ErrorInfo &errorInfo, SocketFate socketFate)
 {
+    leaveSocket(socketFate);
+    // Receivers may delete this courier: nothing may follow the emission.
+    Q_EMIT error(errorInfo);
+}
+
+// For failures found inside sendQVariant(): its caller must not see the
+// courier deleted under it.
+void AbstractWebSocketQVariantCourier::failAfterReturn(const ErrorInfo &errorInfo, SocketFate socketFate)
+{
+    leaveSocket(socketFate);
+    QMetaObject::invokeMethod(this, [this, errorInfo] { Q_EMIT error(errorInfo); }, Qt::QueuedConnection);
+}
+
+void AbstractWebSocketQVariantCourier::leaveSocket(SocketFate socketFate)
+{
     detach();
     if (socketFate == SocketFate::Aborted)
         m_webSocket->abort();
-    // Receivers may delete this courier: nothing may follow the emission.
-    Q_EMIT error(errorInfo);
 }
 
 // Qt asks for TCP_NODELAY before its socket exists, so it never takes effect;
@@ -198,6 +250,10 @@ void AbstractWebSocketQVariantCourier::detach()
     m_keepAliveTimer->stop();
     m_keepAliveTimer->disconnect(this);
     m_webSocket->disconnect(this);
+    if (m_peerHeldBack) {
+        m_drainTimer->stop();
+        setPeerHeldBack(false);
+    }
 }
 
 void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
@@ -208,6 +264,70 @@ void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
         return;
     }
     m_webSocket->sendBinaryMessage(frame);
+    watchWriteQueue();
+}
+
+qint64 AbstractWebSocketQVariantCourier::queuedBytes() const
+{
+    // TLS keeps what it has encrypted already in a buffer of its own.
+    const auto *sslSocket = qobject_cast<const QSslSocket *>(m_tcpSocket.data());
+    return m_webSocket->bytesToWrite() + (sslSocket ? sslSocket->encryptedBytesToWrite() : 0);
+}
+
+// Below the low-water mark the socket writes whenever the event loop lets it.
+void AbstractWebSocketQVariantCourier::watchWriteQueue()
+{
+    const WriteQueueLimits &limits = m_timing.writeQueue;
+    if (queuedBytes() < limits.lowWaterMarkInBytes)
+        return;
+    // Input that keeps arriving must not starve our writes; flush() does not block.
+    m_webSocket->flush();
+    const qint64 queued = queuedBytes();
+    if (queued >= 2 * limits.highWaterMarkInBytes)
+        failAfterReturn(makeErrorInfo(PeerNotResponding), SocketFate::Aborted);
+    else if (!m_peerHeldBack && queued >= limits.highWaterMarkInBytes)
+        holdBackPeer();
+}
+
+void AbstractWebSocketQVariantCourier::holdBackPeer()
+{
+    setPeerHeldBack(true);
+    m_drainDeadline.setRemainingTime(m_timing.writeQueue.drainDeadlineInMs, Qt::CoarseTimer);
+    m_drainTimer->start(DrainCheckIntervalInMs);
+}
+
+// Errors the socket met while its signals were blocked were never reported.
+void AbstractWebSocketQVariantCourier::onDrainCheck()
+{
+    if (!isConnectionAlive(m_tcpSocket)) {
+        fail(makeErrorInfo(ConnectionDropped), SocketFate::Kept);
+        return;
+    }
+    if (queuedBytes() < m_timing.writeQueue.lowWaterMarkInBytes)
+        releasePeer();
+    else if (m_drainDeadline.hasExpired())
+        fail(makeErrorInfo(PeerNotResponding), SocketFate::Aborted);
+}
+
+void AbstractWebSocketQVariantCourier::releasePeer()
+{
+    m_drainTimer->stop();
+    setPeerHeldBack(false);
+    // What arrived meanwhile waits in the socket, and its readyRead was blocked.
+    QMetaObject::invokeMethod(m_tcpSocket, "readyRead", Qt::QueuedConnection);
+}
+
+// QWebSocket reads all its socket has on every readyRead, through a
+// connection of its own; only keeping the signal from it stops the reading.
+void AbstractWebSocketQVariantCourier::setPeerHeldBack(bool heldBack)
+{
+    m_peerHeldBack = heldBack;
+    if (!m_tcpSocket)
+        return;
+    m_tcpSocket->setReadBufferSize(heldBack ? HeldBackReadBufferSize : 0);
+    m_tcpSocket->blockSignals(heldBack);
+    for (QTimer *timer : frameWaitTimers(m_webSocket.get(), m_tcpSocket))
+        timer->blockSignals(heldBack);
 }
 
 } // namespace Zeto

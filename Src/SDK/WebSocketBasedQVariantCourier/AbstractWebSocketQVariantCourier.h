@@ -7,6 +7,7 @@
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QList>
+#include <QtCore/QPointer>
 #include <QtCore/QScopedPointer>
 #include <QtCore/QTimer>
 #include <QtNetwork/QAbstractSocket>
@@ -19,6 +20,20 @@ QT_END_NAMESPACE
 
 namespace Zeto {
 
+// How much may wait in the socket for a peer that does not read. Above the
+// high-water mark the courier stops reading from the peer, so that TCP holds
+// the peer back in turn, and reads again once the queue is below the
+// low-water mark. A peer that keeps the queue above the high-water mark past
+// the drain deadline is dropped, and so is one whose queue reaches twice the
+// high-water mark meanwhile: the application's sends cannot grow it without
+// bound while the deadline runs.
+struct WriteQueueLimits
+{
+    qint64 highWaterMarkInBytes = 64 * 1024 * 1024;
+    qint64 lowWaterMarkInBytes = 16 * 1024 * 1024;
+    int drainDeadlineInMs = 60 * 1000;
+};
+
 // How often the peer is pinged, and how long it may go without answering
 // before it counts as gone. The deadline also bounds connecting and the
 // handshake.
@@ -26,6 +41,7 @@ struct CourierTiming
 {
     int pingIntervalInMs = 20 * 1000;
     int peerDeadlineInMs = 300 * 1000;
+    WriteQueueLimits writeQueue;
 };
 
 // Everything a courier does once it has a WebSocket, whichever side opened
@@ -80,15 +96,28 @@ private:
     void onSocketError(QAbstractSocket::SocketError socketError);
     void onPong();
     void onKeepAliveTick();
+    void failAfterReturn(const ErrorInfo &errorInfo, SocketFate socketFate);
+    void leaveSocket(SocketFate socketFate);
     void detach();
     void sendFrame(const QVariant &qVariant);
+    qint64 queuedBytes() const;
+    void watchWriteQueue();
+    void holdBackPeer();
+    void onDrainCheck();
+    void releasePeer();
+    void setPeerHeldBack(bool heldBack);
 
     State m_state = State::Handshaking;
     const std::unique_ptr<QWebSocket, ClosingDeleter> m_webSocket;
     // Released with deleteLater: the courier may go inside the timer's own timeout.
     const QScopedPointer<QTimer, QScopedPointerDeleteLater> m_keepAliveTimer;
+    // Runs only while the peer is held back: the socket's own signals are blocked then.
+    const QScopedPointer<QTimer, QScopedPointerDeleteLater> m_drainTimer;
     const CourierTiming m_timing;
     QDeadlineTimer m_peerDeadline;
+    QDeadlineTimer m_drainDeadline;
+    QPointer<QAbstractSocket> m_tcpSocket;
+    bool m_peerHeldBack = false;
     FrameSettings m_frameSettings;
     QList<QVariant> m_pendingQVariants;
 };

@@ -1,4 +1,6 @@
+#include "MessageLog.h"
 #include "ScriptedWebSocketPeer.h"
+#include "TestCertificates.h"
 #include "WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 #include "WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h"
 #include "WebSocketBasedQVariantCourier/ZetoHandshake.h"
@@ -8,9 +10,11 @@
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QMessageAuthenticationCode>
+#include <QtCore/QRandomGenerator>
 #include <QtCore/QRegularExpression>
 #include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QSslConfiguration>
+#include <QtNetwork/QSslSocket>
 #include <QtNetwork/QTcpServer>
 #include <malloc.h>
 
@@ -25,6 +29,8 @@ using Zeto::ErrorInfo;
 using Zeto::FrameSettings;
 using Zeto::QVariantReaderWriter;
 using Zeto::WebSocketBasedQVariantCourier;
+using Zeto::WriteQueueLimits;
+using Zeto::Testing::MessageLog;
 using Zeto::Testing::ScriptedWebSocketPeer;
 
 namespace {
@@ -42,6 +48,9 @@ constexpr int Sha1 = QCryptographicHash::Sha1;
 constexpr int Sha256 = QCryptographicHash::Sha256;
 constexpr int Sha512 = QCryptographicHash::Sha512;
 const QString ServerToken = QStringLiteral("server-token");
+// Small enough to fill quickly, a quarter of the high-water mark apart.
+constexpr qint64 TestHighWaterMark = 256 * 1024;
+constexpr int ChunkSize = 16 * 1024;
 
 // The wire format, written out here apart from the code under test.
 
@@ -112,6 +121,28 @@ QVariant valueOfSerializedSize(int size)
     return QByteArray(size - overhead, 'x');
 }
 
+// Numbered so that order shows; random so that nothing compresses it.
+QVariant numberedChunk(int number)
+{
+    QByteArray bytes(ChunkSize, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), ChunkSize / 4);
+    return QVariantList{number, bytes};
+}
+
+CourierTiming smallWriteQueue(int drainDeadlineInMs)
+{
+    CourierTiming timing;
+    timing.writeQueue = WriteQueueLimits{TestHighWaterMark, TestHighWaterMark / 4, drainDeadlineInMs};
+    return timing;
+}
+
+// TLS keeps what it has encrypted in a buffer of its own.
+qint64 queuedBytes(const QAbstractSocket *socket)
+{
+    const auto *sslSocket = qobject_cast<const QSslSocket *>(socket);
+    return socket->bytesToWrite() + (sslSocket ? sslSocket->encryptedBytesToWrite() : 0);
+}
+
 QVariant sampleValue()
 {
     return QVariantMap{{QStringLiteral("text"), QStringLiteral("zeto")},
@@ -128,9 +159,12 @@ ErrorInfo connectionError(Zeto::ConnectionError code)
 class Connection
 {
 public:
-    explicit Connection(const CourierTiming &timing = CourierTiming())
-        : courier(new WebSocketBasedQVariantCourier(peer.url(QStringLiteral("zeto")), QSslConfiguration(),
-                                                    QNetworkProxy(QNetworkProxy::NoProxy), timing)),
+    explicit Connection(const CourierTiming &timing = CourierTiming(), bool tls = false)
+        : peer(tls ? Zeto::Testing::testServerSslConfiguration() : QSslConfiguration()),
+          courier(
+              new WebSocketBasedQVariantCourier(peer.url(tls ? QStringLiteral("zetos") : QStringLiteral("zeto")),
+                                                tls ? Zeto::Testing::testClientSslConfiguration() : QSslConfiguration(),
+                                                QNetworkProxy(QNetworkProxy::NoProxy), timing)),
           received(courier.get(), &WebSocketBasedQVariantCourier::receivedQVariant),
           errors(courier.get(), &WebSocketBasedQVariantCourier::error)
     {
@@ -161,6 +195,39 @@ public:
 
     // The frames the courier sent after its reply.
     QList<QByteArray> frames() const { return peer.binaryMessages().mid(1); }
+
+    // Sends numbered chunks until the courier's queue reaches the high-water mark.
+    bool fillWriteQueue(QVariantList *sent)
+    {
+        return QTest::qWaitFor(
+            [this, sent] {
+                for (int i = 0; i < 8; ++i) {
+                    sent->append(numberedChunk(sent->size()));
+                    courier->sendQVariant(sent->last());
+                    if (queuedBytes(courier->tcpSocket()) >= TestHighWaterMark)
+                        return true;
+                }
+                return false;
+            },
+            10000);
+    }
+
+    // The frames the courier sends for these values.
+    QList<QByteArray> framesFor(const QVariantList &values) const
+    {
+        QList<QByteArray> frames;
+        for (const QVariant &value : values)
+            frames.append(frame(algorithm, key, PlainFlag, serialized(value)));
+        return frames;
+    }
+
+    QVariantList receivedValues() const
+    {
+        QVariantList values;
+        for (const QList<QVariant> &arguments : received)
+            values.append(arguments.first());
+        return values;
+    }
 
     bool waitForError() { return QTest::qWaitFor([this] { return !errors.isEmpty(); }, 5000); }
 
@@ -215,6 +282,13 @@ private Q_SLOTS:
     void refusesIncomingMessageAboveLimit();
     void refusesToSendAboveLimit();
     void setsLowDelayOnceConnected();
+
+    void holdsBackPeerThatDoesNotRead_data();
+    void holdsBackPeerThatDoesNotRead();
+    void dropsPeerThatKeepsQueueFull_data();
+    void dropsPeerThatKeepsQueueFull();
+    void releasesQuietlyAfterPeerAborts_data();
+    void releasesQuietlyAfterPeerAborts();
 
     void codecKeepsSettingsPerCaller();
     void codecReadsLargeCompressedValue();
@@ -521,7 +595,7 @@ void tst_WebSocketBasedQVariantCourier::closesNormallyWhenDestroyed()
 
 void tst_WebSocketBasedQVariantCourier::dropsPeerThatStopsAnsweringPings()
 {
-    const CourierTiming timing{20, 300};
+    const CourierTiming timing{20, 300, {}};
     QElapsedTimer clock;
     clock.start();
     Connection connection(timing);
@@ -535,7 +609,7 @@ void tst_WebSocketBasedQVariantCourier::dropsPeerThatStopsAnsweringPings()
 void tst_WebSocketBasedQVariantCourier::keepsPeerThatAnswersPings()
 {
     // A deadline generous enough for a loaded machine, passed twice over.
-    const CourierTiming timing{20, 400};
+    const CourierTiming timing{20, 400, {}};
     Connection connection(timing);
     connection.peer.setAnswersPings(true);
     QVERIFY(connection.handshake(Sha1, false, 0));
@@ -584,6 +658,122 @@ void tst_WebSocketBasedQVariantCourier::setsLowDelayOnceConnected()
     QVERIFY(connection.handshake(Sha1, false, 0));
     QVERIFY(connection.courier->tcpSocket());
     QCOMPARE(connection.courier->tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+}
+
+void tst_WebSocketBasedQVariantCourier::holdsBackPeerThatDoesNotRead_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("heldBackInMs");
+    QTest::newRow("plain") << false << 500;
+    QTest::newRow("TLS") << true << 500;
+    // QWebSocket gives up on a frame whose rest takes more than 5 s.
+    QTest::newRow("plain, longer than a frame may take") << false << 6000;
+}
+
+void tst_WebSocketBasedQVariantCourier::holdsBackPeerThatDoesNotRead()
+{
+    QFETCH_GLOBAL(bool, compress);
+    QFETCH(bool, tls);
+    QFETCH(int, heldBackInMs);
+    if (compress)
+        QSKIP("Random chunks do not compress.");
+    Connection connection(smallWriteQueue(30 * 1000), tls);
+    QVERIFY(connection.handshake(Sha1, false, 0));
+    // The courier is inside this frame when it stops reading.
+    QVariantList answers{numberedChunk(0)};
+    const QByteArray split = frame(Sha1, connection.key, PlainFlag, serialized(answers.first()));
+    connection.peer.sendFrameHeader(ScriptedWebSocketPeer::Binary, quint64(split.size()));
+    connection.peer.sendRaw(split.left(split.size() / 2));
+    connection.peer.setReading(false);
+    QVariantList sent;
+    QVERIFY(connection.fillWriteQueue(&sent));
+
+    connection.peer.sendRaw(split.mid(split.size() / 2));
+    // More than the kernel buffers on both ends can take.
+    while (answers.size() < 512) {
+        answers.append(numberedChunk(answers.size()));
+        connection.peer.sendBinary(frame(Sha1, connection.key, PlainFlag, serialized(answers.last())));
+    }
+    QVERIFY(!connection.received.wait(heldBackInMs));
+    QVERIFY(connection.peer.bytesQueued() > 0);
+    QVERIFY(connection.courier->tcpSocket()->bytesAvailable() < TestHighWaterMark);
+
+    connection.peer.setReading(true);
+    QTRY_VERIFY_WITH_TIMEOUT(connection.received.size() == answers.size(), 20000);
+    QCOMPARE(connection.receivedValues(), answers);
+    QVERIFY(connection.peer.waitForBinaryMessages(1 + sent.size()));
+    QCOMPARE(connection.frames(), connection.framesFor(sent));
+    QVERIFY(connection.errors.isEmpty());
+}
+
+void tst_WebSocketBasedQVariantCourier::dropsPeerThatKeepsQueueFull_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("drainDeadlineInMs");
+    QTest::addColumn<qint64>("sentWhileHeldBack");
+    QTest::addColumn<int>("earliestErrorInMs");
+    for (const bool tls : {false, true}) {
+        const QByteArray transport = tls ? "TLS" : "plain";
+        QTest::newRow(transport + ", drain deadline passes") << tls << 500 << qint64(0) << 450;
+        // Long before the deadline.
+        QTest::newRow(transport + ", queue reaches twice the high-water mark")
+            << tls << 60 * 1000 << 2 * TestHighWaterMark << 0;
+    }
+}
+
+void tst_WebSocketBasedQVariantCourier::dropsPeerThatKeepsQueueFull()
+{
+    QFETCH_GLOBAL(bool, compress);
+    QFETCH(bool, tls);
+    QFETCH(int, drainDeadlineInMs);
+    QFETCH(qint64, sentWhileHeldBack);
+    QFETCH(int, earliestErrorInMs);
+    if (compress)
+        QSKIP("Random chunks do not compress.");
+    Connection connection(smallWriteQueue(drainDeadlineInMs), tls);
+    QVERIFY(connection.handshake(Sha1, false, 0));
+    connection.peer.setReading(false);
+    QVariantList sent;
+    QVERIFY(connection.fillWriteQueue(&sent));
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 bytes = 0; bytes < sentWhileHeldBack; bytes += ChunkSize)
+        connection.courier->sendQVariant(numberedChunk(0));
+    QVERIFY(connection.errors.isEmpty());
+    QVERIFY(connection.waitForError());
+    QVERIFY(clock.elapsed() >= earliestErrorInMs);
+    // Reading again, the peer finds the connection aborted.
+    connection.peer.setReading(true);
+    QVERIFY(connection.failedWithAbort(Zeto::PeerNotResponding));
+}
+
+void tst_WebSocketBasedQVariantCourier::releasesQuietlyAfterPeerAborts_data()
+{
+    QTest::addColumn<bool>("heldBack");
+    QTest::newRow("peer aborts") << false;
+    QTest::newRow("peer aborts while held back") << true;
+}
+
+// The courier still holding a vanished connection must not write to it.
+void tst_WebSocketBasedQVariantCourier::releasesQuietlyAfterPeerAborts()
+{
+    QFETCH(bool, heldBack);
+    Connection connection(smallWriteQueue(60 * 1000));
+    QVERIFY(connection.handshake(Sha1, false, 0));
+    QVariantList sent;
+    if (heldBack) {
+        connection.peer.setReading(false);
+        QVERIFY(connection.fillWriteQueue(&sent));
+    }
+    const MessageLog log;
+    // The WebSocket is the TCP socket's parent and goes once the courier has done with it.
+    QSignalSpy released(connection.courier->tcpSocket()->parent(), &QObject::destroyed);
+    QObject::connect(connection.courier.get(), &WebSocketBasedQVariantCourier::error,
+                     [&] { connection.courier.reset(); });
+    connection.peer.abort();
+    QTRY_COMPARE(released.size(), 1);
+    QCOMPARE(connection.onlyError(), connectionError(Zeto::ConnectionDropped));
+    QCOMPARE(log.entries(), QStringList());
 }
 
 void tst_WebSocketBasedQVariantCourier::codecKeepsSettingsPerCaller()
