@@ -20,15 +20,31 @@ constexpr qint64 HeldBackReadBufferSize = 0x10000;
 // queue is looked at this often instead.
 constexpr int DrainCheckIntervalInMs = 20;
 
+static_assert(WriteQueueLimits().hardLimitInBytes
+                  == WriteQueueLimits().highWaterMarkInBytes + 2 * QVariantReaderWriter::MaxMessageSize,
+              "two of the largest messages fit above the high-water mark");
+
+QByteArray reservedOutputBuffer()
+{
+    QByteArray buffer;
+    buffer.reserve(OutputBufferSize);
+    return buffer;
+}
+
 QByteArray &threadOutputBuffer()
 {
     static QThreadStorage<QByteArray> buffers;
-    if (!buffers.hasLocalData()) {
-        QByteArray buffer;
-        buffer.reserve(OutputBufferSize);
-        buffers.setLocalData(buffer);
-    }
+    if (!buffers.hasLocalData())
+        buffers.setLocalData(reservedOutputBuffer());
     return buffers.localData();
+}
+
+// The memory one exceptionally large frame took is not held for the
+// thread's life.
+void releaseIfGrown(QByteArray &buffer)
+{
+    if (buffer.capacity() > OutputBufferSize)
+        buffer = reservedOutputBuffer();
 }
 
 ErrorInfo socketErrorInfo(QAbstractSocket::SocketError socketError)
@@ -264,6 +280,7 @@ void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
         return;
     }
     m_webSocket->sendBinaryMessage(frame);
+    releaseIfGrown(frame);
     watchWriteQueue();
 }
 
@@ -283,7 +300,7 @@ void AbstractWebSocketQVariantCourier::watchWriteQueue()
     // Input that keeps arriving must not starve our writes; flush() does not block.
     m_webSocket->flush();
     const qint64 queued = queuedBytes();
-    if (queued >= 2 * limits.highWaterMarkInBytes)
+    if (queued >= limits.hardLimitInBytes)
         failAfterReturn(makeErrorInfo(PeerNotResponding), SocketFate::Aborted);
     else if (!m_peerHeldBack && queued >= limits.highWaterMarkInBytes)
         holdBackPeer();

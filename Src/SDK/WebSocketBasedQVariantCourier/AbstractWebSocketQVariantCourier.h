@@ -24,14 +24,17 @@ namespace Zeto {
 // high-water mark the courier stops reading from the peer, so that TCP holds
 // the peer back in turn, and reads again once the queue is below the
 // low-water mark. A peer that keeps the queue above the high-water mark past
-// the drain deadline is dropped, and so is one whose queue reaches twice the
-// high-water mark meanwhile: the application's sends cannot grow it without
-// bound while the deadline runs.
+// the drain deadline is dropped, and so is one whose queue reaches the hard
+// limit meanwhile: the application's sends cannot grow it without bound while
+// the deadline runs. The hard limit leaves room for two of the largest
+// messages above the high-water mark, so that a sender of large values to a
+// slow but reading peer is held back rather than dropped.
 struct WriteQueueLimits
 {
     qint64 highWaterMarkInBytes = 64 * 1024 * 1024;
     qint64 lowWaterMarkInBytes = 16 * 1024 * 1024;
     int drainDeadlineInMs = 60 * 1000;
+    qint64 hardLimitInBytes = 192 * 1024 * 1024;
 };
 
 // How often the peer is pinged, and how long it may go without answering

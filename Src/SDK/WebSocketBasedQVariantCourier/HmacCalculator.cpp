@@ -1,6 +1,7 @@
 #include "HmacCalculator.h"
 
 #include <openssl/core_names.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 
@@ -43,8 +44,20 @@ const char *digestName(QCryptographicHash::Algorithm algorithm)
     }
 }
 
+// libcrypto's error queue is the thread's, and Qt's TLS reads it after its
+// own calls: errors of ours left there would fail the next TLS operation.
+class ErrorQueueMark
+{
+public:
+    ErrorQueueMark() { ERR_set_mark(); }
+    ~ErrorQueueMark() { ERR_pop_to_mark(); }
+    ErrorQueueMark(const ErrorQueueMark &) = delete;
+    ErrorQueueMark &operator=(const ErrorQueueMark &) = delete;
+};
+
 bool isOffered(QCryptographicHash::Algorithm algorithm)
 {
+    const ErrorQueueMark mark;
     const char *name = digestName(algorithm);
     EVP_MD *digest = name ? EVP_MD_fetch(nullptr, name, nullptr) : nullptr;
     EVP_MD_free(digest);
@@ -114,6 +127,7 @@ HmacCalculator::~HmacCalculator() = default;
 bool HmacCalculator::hexDigest(QCryptographicHash::Algorithm algorithm, const QByteArray &key, char flag,
                                const char *data, int size, char *hex)
 {
+    const ErrorQueueMark mark;
     std::array<unsigned char, EVP_MAX_MD_SIZE> digest;
     size_t digestSize = 0;
     const bool done = start(algorithm, key)

@@ -20,6 +20,9 @@ static_assert(Zeto::Server::ZetoServer::DefaultHandshakeTimeoutInMs
                   && Zeto::Server::ZetoServer::DefaultMaxPendingHandshakes
                       == Zeto::ZetoWebSocketServer::DefaultMaxPendingHandshakes,
               "the server's defaults are the transport's");
+static_assert(Zeto::Server::ZetoServer::DefaultMaxQueuedBytesPerConnection
+                  == Zeto::WriteQueueLimits().highWaterMarkInBytes,
+              "the server's write queue is the courier's");
 static_assert(Zeto::Server::ZetoServer::DefaultMaxRemoteObjectsPerConnection
                   == Zeto::QObjectEndpointFactory::DefaultMaxEndpoints,
               "a remote object is an endpoint at the server");
@@ -238,6 +241,15 @@ void ZetoServer::setMaxLinksPerConnection(int maxLinks)
 {
     Q_D(ZetoServer);
     d->limits[PeerQuota::Links] = maxLinks;
+}
+
+void ZetoServer::setMaxQueuedBytesPerConnection(qint64 maxQueuedBytes)
+{
+    Q_D(ZetoServer);
+    WriteQueueLimits &limits = d->settings.timing.writeQueue;
+    limits.highWaterMarkInBytes = maxQueuedBytes;
+    limits.lowWaterMarkInBytes = maxQueuedBytes / 4;
+    limits.hardLimitInBytes = maxQueuedBytes + 2 * qint64(QVariantReaderWriter::MaxMessageSize);
 }
 
 void ZetoServer::setMaxWaitingCallsPerConnection(int maxWaitingCalls)

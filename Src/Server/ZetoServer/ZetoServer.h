@@ -59,6 +59,10 @@ public:
     // Linked emissions that may wait for one client's answers. A client that
     // lets more wait is not responding: its connection is closed.
     static constexpr int DefaultMaxWaitingCallsPerConnection = 65536;
+    // Bytes queued for a client that does not read. Above them the server
+    // stops reading from that client until a quarter of them is left; a
+    // client that stays above them for 60 s is dropped.
+    static constexpr qint64 DefaultMaxQueuedBytesPerConnection = 64 * 1024 * 1024;
 
     template <typename T>
     using Factory = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
@@ -100,6 +104,7 @@ public:
     void setMaxRemoteObjectsPerConnection(int maxRemoteObjects);
     void setMaxLinksPerConnection(int maxLinks);
     void setMaxWaitingCallsPerConnection(int maxWaitingCalls);
+    void setMaxQueuedBytesPerConnection(qint64 maxQueuedBytes);
 
     // False, with errorString(), when the address or port cannot be had.
     bool listen(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);

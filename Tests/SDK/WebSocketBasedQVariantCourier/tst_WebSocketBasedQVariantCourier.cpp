@@ -1,6 +1,7 @@
 #include "MessageLog.h"
 #include "ScriptedWebSocketPeer.h"
 #include "TestCertificates.h"
+#include "WebSocketBasedQVariantCourier/HmacCalculator.h"
 #include "WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 #include "WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h"
 #include "WebSocketBasedQVariantCourier/ZetoHandshake.h"
@@ -17,6 +18,7 @@
 #include <QtNetwork/QSslSocket>
 #include <QtNetwork/QTcpServer>
 #include <malloc.h>
+#include <openssl/err.h>
 
 #include <QtTest/QtTest>
 
@@ -27,6 +29,7 @@
 using Zeto::CourierTiming;
 using Zeto::ErrorInfo;
 using Zeto::FrameSettings;
+using Zeto::HmacCalculator;
 using Zeto::QVariantReaderWriter;
 using Zeto::WebSocketBasedQVariantCourier;
 using Zeto::WriteQueueLimits;
@@ -132,7 +135,8 @@ QVariant numberedChunk(int number)
 CourierTiming smallWriteQueue(int drainDeadlineInMs)
 {
     CourierTiming timing;
-    timing.writeQueue = WriteQueueLimits{TestHighWaterMark, TestHighWaterMark / 4, drainDeadlineInMs};
+    timing.writeQueue = WriteQueueLimits{TestHighWaterMark, TestHighWaterMark / 4, drainDeadlineInMs,
+                                         2 * TestHighWaterMark};
     return timing;
 }
 
@@ -291,6 +295,8 @@ private Q_SLOTS:
     void releasesQuietlyAfterPeerAborts();
 
     void codecKeepsSettingsPerCaller();
+    void hmacLeavesNoLibcryptoErrors_data();
+    void hmacLeavesNoLibcryptoErrors();
     void codecReadsLargeCompressedValue();
     void codecRecoversAfterBadCompressedFrame();
 };
@@ -305,6 +311,10 @@ void tst_WebSocketBasedQVariantCourier::initTestCase_data()
 void tst_WebSocketBasedQVariantCourier::initTestCase()
 {
     qRegisterMetaType<ErrorInfo>();
+    // The first look at the algorithms asks libcrypto for each, once per process.
+    ERR_clear_error();
+    HmacCalculator::isSupported(QCryptographicHash::Sha1);
+    QCOMPARE(ERR_peek_error(), 0ul);
 }
 
 void tst_WebSocketBasedQVariantCourier::mapsSchemes_data()
@@ -803,6 +813,30 @@ void tst_WebSocketBasedQVariantCourier::codecKeepsSettingsPerCaller()
 }
 
 // Well-compressible values inflate beyond the 1 MiB work buffers.
+void tst_WebSocketBasedQVariantCourier::hmacLeavesNoLibcryptoErrors_data()
+{
+    QTest::addColumn<int>("algorithm");
+    QTest::addColumn<bool>("supported");
+    QTest::newRow("SHA-1") << Sha1 << true;
+    QTest::newRow("MD4, a legacy digest") << int(QCryptographicHash::Md4) << HmacCalculator::isSupported(QCryptographicHash::Md4);
+    QTest::newRow("Keccak, unknown to libcrypto") << int(QCryptographicHash::Keccak_256) << false;
+}
+
+// Qt's TLS reads the thread's libcrypto error queue after its own calls: an
+// error of ours left there fails the next TLS operation (see initTestCase too).
+void tst_WebSocketBasedQVariantCourier::hmacLeavesNoLibcryptoErrors()
+{
+    QFETCH(int, algorithm);
+    QFETCH(bool, supported);
+    ERR_clear_error();
+    HmacCalculator hmac;
+    char hex[HmacCalculator::MaxHexLength];
+    const auto hashAlgorithm = QCryptographicHash::Algorithm(algorithm);
+    QCOMPARE(HmacCalculator::isSupported(hashAlgorithm), supported);
+    QCOMPARE(hmac.hexDigest(hashAlgorithm, "key", PlainFlag, "data", 4, hex), supported);
+    QCOMPARE(ERR_peek_error(), 0ul);
+}
+
 // The memory a large value took is given back once the value is gone.
 void tst_WebSocketBasedQVariantCourier::codecReadsLargeCompressedValue()
 {
