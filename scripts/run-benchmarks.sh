@@ -8,7 +8,7 @@
 set -euo pipefail
 
 readonly REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-readonly BENCHMARKS=(bench_RemoteCalls)
+readonly BENCHMARKS=(bench_RemoteCalls bench_Scale)
 
 "$REPO_ROOT/scripts/setup.sh" release --target "${BENCHMARKS[@]}"
 for benchmark in "${BENCHMARKS[@]}"; do
