@@ -8,6 +8,8 @@
 // default level from 256 bytes) and without compression, because deflate
 // alone costs about as much as the whole uncompressed baseline at 1 KiB.
 
+#include "BenchmarkProcess.h"
+
 #include <WebSocketBasedQVariantCourier/QVariantReaderWriter.h>
 #include <WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h>
 #include <WebSocketBasedQVariantCourier/ZetoWebSocketServer.h>
@@ -40,7 +42,6 @@ constexpr int Rounds = 5;
 constexpr qint64 RoundNanoseconds = 50 * 1000 * 1000;
 constexpr int EchoRoundTrips = 200;
 constexpr int EchoBurst = 200;
-constexpr int EchoTimeoutInMs = 10 * 1000;
 const QByteArray Key = QByteArray(128, 'k');
 
 enum class Shape { TextMap, Bytes };
@@ -91,7 +92,8 @@ QVariant mapOfAbout(int bytes, int &serializedSize)
     buffer.open(QIODevice::WriteOnly);
     Zeto::DataStream stream(&buffer);
     for (int i = 0; buffer.size() < bytes; ++i) {
-        map.insert(QStringLiteral("field%1").arg(i), QStringLiteral("reading %1 of sensor %2").arg(i * 7919).arg(i % 13));
+        map.insert(QStringLiteral("field%1").arg(i),
+                   QStringLiteral("reading %1 of sensor %2").arg(i * 7919).arg(i % 13));
         buffer.buffer().clear();
         buffer.seek(0);
         stream << QVariant(map);
@@ -162,8 +164,8 @@ public:
         m_buffer.open(QIODevice::WriteOnly | QIODevice::Truncate);
         m_stream << value;
         m_buffer.close();
-        m_frame = QMessageAuthenticationCode::hash(m_buffer.data(), Key, QCryptographicHash::Sha1).toHex()
-            + m_buffer.data();
+        m_frame =
+            QMessageAuthenticationCode::hash(m_buffer.data(), Key, QCryptographicHash::Sha1).toHex() + m_buffer.data();
     }
 
     bool decode()
@@ -212,18 +214,6 @@ double measureFrames(const Size &size, const Compression &compression, const QVa
     return ratio;
 }
 
-bool runUntil(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > EchoTimeoutInMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    }
-    return true;
-}
-
 void enableLowDelay(QWebSocket *socket)
 {
     if (auto *tcp = socket->findChild<QAbstractSocket *>(QString(), Qt::FindDirectChildrenOnly))
@@ -245,7 +235,7 @@ EchoFigures measureEcho(const std::function<void()> &send, const int &received, 
         QElapsedTimer clock;
         clock.start();
         send();
-        if (!runUntil([&] { return received >= expected; }))
+        if (!Bench::runUntil([&] { return received >= expected; }))
             abortWith("an echo did not come back", name);
         roundTrips.append(clock.nsecsElapsed());
     }
@@ -255,7 +245,7 @@ EchoFigures measureEcho(const std::function<void()> &send, const int &received, 
     clock.start();
     for (int i = 0; i < EchoBurst; ++i)
         send();
-    if (!runUntil([&] { return received >= expected; }))
+    if (!Bench::runUntil([&] { return received >= expected; }))
         abortWith("a burst did not come back", name);
     return {roundTrips.at(roundTrips.size() / 2) / 1000.0, EchoBurst * 1e9 / double(clock.nsecsElapsed())};
 }
@@ -267,18 +257,20 @@ EchoFigures courierEcho(const Compression &compression, const QVariant &value, c
     settings.compressMinSizeInBytes = DefaultCompressMinSizeInBytes;
     Zeto::ZetoWebSocketServer server(settings);
     QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> serving;
-    QObject::connect(&server, &Zeto::ZetoWebSocketServer::newCourier, &server, [&serving](const QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> &courier) {
-        serving = courier;
-        QObject::connect(courier.data(), &Zeto::IQVariantCourier::receivedQVariant, courier.data(),
-                         [courier = courier.data()](const QVariant &echo) { courier->sendQVariant(echo); });
-    });
+    QObject::connect(&server, &Zeto::ZetoWebSocketServer::newCourier, &server,
+                     [&serving](const QSharedPointer<Zeto::ServingWebSocketBasedQVariantCourier> &courier) {
+                         serving = courier;
+                         QObject::connect(
+                             courier.data(), &Zeto::IQVariantCourier::receivedQVariant, courier.data(),
+                             [courier = courier.data()](const QVariant &echo) { courier->sendQVariant(echo); });
+                     });
     server.listen(QHostAddress::LocalHost, 0);
     Zeto::WebSocketBasedQVariantCourier client(QUrl(QStringLiteral("zeto://127.0.0.1:%1").arg(server.serverPort())),
                                                QSslConfiguration(), QNetworkProxy(QNetworkProxy::NoProxy));
     int received = 0;
     QObject::connect(&client, &Zeto::IQVariantCourier::receivedQVariant, [&received] { ++received; });
     client.sendQVariant(value);
-    if (!runUntil([&] { return received == 1; }))
+    if (!Bench::runUntil([&] { return received == 1; }))
         abortWith("the courier echo does not start", name);
     return measureEcho([&] { client.sendQVariant(value); }, received, name);
 }
@@ -305,7 +297,7 @@ EchoFigures rawEcho(const QByteArray &message, const char *name)
     QObject::connect(&client, &QWebSocket::binaryMessageReceived, [&received] { ++received; });
     client.setProxy(QNetworkProxy::NoProxy);
     client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(tcpServer.serverPort())));
-    if (!runUntil([&] { return client.state() == QAbstractSocket::ConnectedState && serving; }))
+    if (!Bench::runUntil([&] { return client.state() == QAbstractSocket::ConnectedState && serving; }))
         abortWith("the raw echo does not connect", name);
     return measureEcho([&] { client.sendBinaryMessage(message); }, received, name);
 }
