@@ -9,6 +9,8 @@
 #include <QtCore/QString>
 #include <QtCore/QVariant>
 
+#include <functional>
+
 namespace Zeto {
 namespace Testing {
 
@@ -37,6 +39,24 @@ Q_SIGNALS:
 private:
     QSharedPointer<IConnectionInformation> m_connectionInformation;
     int m_value = 0;
+};
+
+// Makes, when a peer asks, the server let go of the objects it made for its
+// clients, as a server application may while calls to them are on their
+// way. They go inside the call, so the server answers what was sent after it
+// as it answers calls to objects that are gone.
+class Demolisher : public Calculator
+{
+    Q_OBJECT
+
+public:
+    explicit Demolisher(std::function<void()> destroyCreatedObjects);
+
+public Q_SLOTS:
+    REMOTE_SLOT void destroyCreatedObjects();
+
+private:
+    const std::function<void()> m_destroyCreatedObjects;
 };
 
 // A type that Qt knows but the stream cannot write.
