@@ -45,7 +45,7 @@ private:
 // clients, as a server application may while calls to them are on their
 // way. They go inside the call, so the server answers what was sent after it
 // as it answers calls to objects that are gone.
-class Demolisher : public Calculator
+class Demolisher : public QObject
 {
     Q_OBJECT
 
@@ -54,6 +54,8 @@ public:
 
 public Q_SLOTS:
     REMOTE_SLOT void destroyCreatedObjects();
+    // Its answer tells a peer that it has heard what the server sent before.
+    REMOTE_SLOT bool ping();
 
 private:
     const std::function<void()> m_destroyCreatedObjects;

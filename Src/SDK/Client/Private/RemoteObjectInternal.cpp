@@ -293,9 +293,10 @@ void RemoteObjectInternal::onQObjectInstantiationFailed(const QByteArray &, cons
 {
     if (m_state != Pending)
         return;
-    m_pendingOperations.clear();
     m_state = Gone;
     fail(errorInfo);
+    // Nothing will send them; the loss's receivers may have failed them.
+    m_pendingOperations.clear();
 }
 
 void RemoteObjectInternal::onInstantiatedQObjectDestroyed(const QByteArray &, bool isLocal)
