@@ -10,6 +10,9 @@ using Zeto::Client::RemoteObject;
 namespace {
 
 constexpr int DeadlineInMs = 10 * 1000;
+// Each call and link fails, rather than waits, when its answer is this late.
+constexpr int AnswerDeadlineInMs = 5 * 1000;
+constexpr int EchoDeadlineInMs = 2 * 1000;
 
 void say(const QString &line)
 {
@@ -25,6 +28,9 @@ Conversation::Conversation(const QUrl &url, const QSslConfiguration &sslConfigur
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { fail(QStringLiteral("no answer within 10 s")); });
     m_deadline.start(DeadlineInMs);
+    m_calculator.setDefaultTimeout(AnswerDeadlineInMs);
+    // Should the calculator be lost, what still waits fails at once.
+    m_calculator.setSettleOnLoss(true);
     connect(&m_calculator, &RemoteObject::connected, this,
             [url] { say(QStringLiteral("connected to Calculator at %1").arg(url.toString())); });
     connect(&m_calculator, &RemoteObject::error, this,
@@ -42,9 +48,13 @@ void Conversation::showValue(int value)
 // Calls and links made before connected() are sent once the object exists.
 void Conversation::start()
 {
-    say(QStringLiteral("asking for a calculator"));
+    say(QStringLiteral("asking for a calculator; each answer may take %1 s, the echo %2 s")
+            .arg(AnswerDeadlineInMs / 1000)
+            .arg(EchoDeadlineInMs / 1000));
     call("add(2, 3)", m_calculator.call("add", 2, 3));
-    call("echo(\"hello, calculator\")", m_calculator.call("echo", "hello, calculator"));
+    const auto echo = m_calculator.call("echo", "hello, calculator");
+    echo->setTimeout(EchoDeadlineInMs);
+    call("echo(\"hello, calculator\")", echo);
     watchLink("Calculator::valueChanged(int) -> showValue(int)",
               RemoteObject::connect(&m_calculator, SIGNAL(valueChanged(int)), this, SLOT(showValue(int))));
     watchLink("valueChosen(int) -> Calculator::setValue(int)",

@@ -12,7 +12,8 @@
 // The client's side of the demo: calls the remote calculator's slots, links
 // its signal to a local slot and a local signal to its slot, and ends the
 // event loop with 0 once every answer has arrived, or with 1 on an error or
-// when the deadline passes.
+// when the deadline passes. Every call and link has a deadline of its own and
+// fails at once should the calculator be lost, so none waits forever.
 class Conversation : public QObject
 {
     Q_OBJECT

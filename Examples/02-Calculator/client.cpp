@@ -2,6 +2,9 @@
 // TLS (zetos://) with --tls, trusting the server's certificate from the file.
 //
 //     calculator-client [--tls <ca-certificate.pem>] <port>
+//
+// The conversation gives every call and link a deadline and has them fail at
+// once should the calculator be lost, so that none waits forever.
 
 #include "Conversation.h"
 #include "TlsFiles.h"

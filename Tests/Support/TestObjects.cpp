@@ -1,6 +1,7 @@
 #include "TestObjects.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace Zeto {
 namespace Testing {
@@ -42,6 +43,18 @@ void Calculator::reset()
 {
     setValue(0);
 }
+
+Demolisher::Demolisher(std::function<void()> destroyCreatedObjects)
+    : m_destroyCreatedObjects(std::move(destroyCreatedObjects))
+{}
+
+void Demolisher::destroyCreatedObjects()
+{
+    if (m_destroyCreatedObjects)
+        m_destroyCreatedObjects();
+}
+
+bool Demolisher::ping() { return true; }
 
 int SlotTarget::sum(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9)
 {

@@ -9,6 +9,8 @@
 #include <QtCore/QString>
 #include <QtCore/QVariant>
 
+#include <functional>
+
 namespace Zeto {
 namespace Testing {
 
@@ -37,6 +39,26 @@ Q_SIGNALS:
 private:
     QSharedPointer<IConnectionInformation> m_connectionInformation;
     int m_value = 0;
+};
+
+// Makes, when a peer asks, the server let go of the objects it made for its
+// clients, as a server application may while calls to them are on their
+// way. They go inside the call, so the server answers what was sent after it
+// as it answers calls to objects that are gone.
+class Demolisher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Demolisher(std::function<void()> destroyCreatedObjects);
+
+public Q_SLOTS:
+    REMOTE_SLOT void destroyCreatedObjects();
+    // Its answer tells a peer that it has heard what the server sent before.
+    REMOTE_SLOT bool ping();
+
+private:
+    const std::function<void()> m_destroyCreatedObjects;
 };
 
 // A type that Qt knows but the stream cannot write.

@@ -32,7 +32,8 @@ QSharedPointer<IQObjectFactory> factory(Creator creator)
 
 } // namespace
 
-QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated)
+QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated,
+                             const std::function<void()> &destroyCreatedObjects)
 {
     return {
         {QStringLiteral("/calc"), factory<Calculator>([onCreated](const auto &information) {
@@ -45,6 +46,8 @@ QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated)
              onCreated(object);
              return object;
          })},
+        {QStringLiteral("/demolisher"),
+         factory<Demolisher>([destroyCreatedObjects](const auto &) { return new Demolisher(destroyCreatedObjects); })},
         {QStringLiteral("/null"), factory<Calculator>([](const auto &) -> Calculator * { return nullptr; })},
         {QStringLiteral("/throwing"),
          factory<Calculator>([](const auto &) -> Calculator * { throw std::runtime_error("refused"); })},

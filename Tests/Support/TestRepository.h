@@ -26,8 +26,10 @@ struct TestClass
 
 // The test classes as a server offers them: the calculator at /calc and the
 // slot target at /target; under /null and /throwing the factories fail in
-// both ways. Every object made is handed to onCreated.
-QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated);
+// both ways. Every object made is handed to onCreated, except the demolisher
+// at /demolisher, which calls destroyCreatedObjects when asked.
+QList<TestClass> testClasses(const std::function<void(QObject *)> &onCreated,
+                             const std::function<void()> &destroyCreatedObjects = {});
 RemoteObjectRepository testRepository(const std::function<void(QObject *)> &onCreated);
 
 // Describes the connection to every object, but throws for the argument

@@ -30,7 +30,8 @@ TestServer::TestServer(Transport transport, QObject *parent)
     : QObject(parent),
       m_transport(transport)
 {
-    const auto classes = testClasses([this](QObject *object) { m_createdObjects.append(object); });
+    const auto classes =
+        testClasses([this](QObject *object) { m_createdObjects.append(object); }, [this] { destroyCreatedObjects(); });
     for (const TestClass &testClass : classes)
         m_server.registerClass(testClass.path, testClass.factory);
     if (transport == Transport::Tls)
@@ -60,6 +61,12 @@ void TestServer::destroyCreatedObject(QObject *object)
 {
     if (object && m_createdObjects.contains(object))
         delete object;
+}
+
+void TestServer::destroyCreatedObjects()
+{
+    for (const QPointer<QObject> &object : createdObjects())
+        delete object.data();
 }
 
 void TestServer::dropClientConnections() { m_server.abortConnections(); }

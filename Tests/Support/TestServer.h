@@ -48,6 +48,8 @@ public:
     // Deletes an object made for a client, as a server application may;
     // anything else is left alone.
     void destroyCreatedObject(QObject *object);
+    // Deletes every object made for a client.
+    void destroyCreatedObjects();
     // Aborts every client's socket without a closing handshake, as when the
     // server dies. New clients are still accepted.
     void dropClientConnections();

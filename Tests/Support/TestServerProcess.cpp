@@ -4,6 +4,8 @@
 
 #include <QtCore/QDeadlineTimer>
 
+#include <signal.h>
+
 namespace Zeto {
 namespace Testing {
 
@@ -29,6 +31,16 @@ void TestServerProcess::kill()
         return;
     m_process.kill();
     m_process.waitForFinished();
+}
+
+void TestServerProcess::pause() { signalServer(SIGSTOP); }
+
+void TestServerProcess::resume() { signalServer(SIGCONT); }
+
+void TestServerProcess::signalServer(int signalNumber)
+{
+    if (m_process.state() == QProcess::Running)
+        ::kill(pid_t(m_process.processId()), signalNumber);
 }
 
 // The server's first line is "port <number>".

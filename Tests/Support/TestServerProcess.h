@@ -23,9 +23,14 @@ public:
     QUrl url(const QString &path) const;
     // Ends the server at once, without a word to its clients.
     void kill();
+    // Stops the server where it stands: what clients send waits, unread,
+    // until it resumes.
+    void pause();
+    void resume();
 
 private:
     quint16 readPort(int timeoutInMs);
+    void signalServer(int signalNumber);
 
     QProcess m_process;
     quint16 m_port = 0;

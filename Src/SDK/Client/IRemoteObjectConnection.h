@@ -22,6 +22,12 @@ public:
     IRemoteObjectConnection();
     ~IRemoteObjectConnection() override;
 
+    // Fails the link with RequestTimedOut unless its connect request is
+    // answered within this time from now; a link made later all the same is
+    // undone. The same deadline applies to the disconnect request, from the
+    // moment RemoteObject::disconnect() sends it. 0 or less removes it.
+    virtual void setTimeout(int milliseconds) = 0;
+
 Q_SIGNALS:
     void connected();
     void disconnected();

@@ -21,6 +21,12 @@ public:
     IRemoteSlotResponse();
     ~IRemoteSlotResponse() override;
 
+    // Fails the call with RequestTimedOut unless it is answered within this
+    // time from now; an answer that comes later is dropped. Set it right
+    // after call(), before the event loop runs. 0 or less removes the
+    // deadline; once the handle has reported, it changes nothing.
+    virtual void setTimeout(int milliseconds) = 0;
+
 Q_SIGNALS:
     // The remote slot returned; response is its result.
     void responded(QVariant response);

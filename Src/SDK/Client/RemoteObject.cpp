@@ -37,9 +37,18 @@ QSharedPointer<IRemoteSlotResponse> RemoteObject::callRemoteSlotInternal(const c
                                                                          const QVector<QVariant> &arguments)
 {
     const QSharedPointer<RemoteSlotResponse> response(new RemoteSlotResponse);
+    response->setTimeout(d->defaultTimeout());
     d->callRemoteSlot(response->d_func(), slot, arguments);
     return response;
 }
+
+void RemoteObject::setDefaultTimeout(int milliseconds) { d->setDefaultTimeout(milliseconds); }
+
+int RemoteObject::defaultTimeout() const { return d->defaultTimeout(); }
+
+void RemoteObject::setSettleOnLoss(bool settle) { d->setSettleOnLoss(settle); }
+
+bool RemoteObject::settlesOnLoss() const { return d->settlesOnLoss(); }
 
 namespace {
 
@@ -49,10 +58,12 @@ template <typename Request>
 QSharedPointer<IRemoteObjectConnection> requestLink(RemoteObjectPrivate *remote, Request request)
 {
     const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
-    if (remote)
+    if (remote) {
+        connection->setTimeout(remote->defaultTimeout());
         request(remote, connection->d_func());
-    else
+    } else {
         connection->d_func()->emitFailed(makeErrorInfo(InvalidObject));
+    }
     return connection;
 }
 

@@ -90,6 +90,22 @@ public:
     using QObject::connect;
     using QObject::disconnect;
 
+    // The deadline, in milliseconds, that each call and link made from now on
+    // starts with, as if given to its handle's setTimeout(); 0, the default,
+    // gives none.
+    void setDefaultTimeout(int milliseconds);
+    int defaultTimeout() const;
+
+    // Off by default: when the object is lost, handles still waiting for an
+    // answer never report, and later calls and links are ignored. On: when
+    // the object is lost, each of them fails once with the error that
+    // error() carries, after error(), and later calls and links fail at once
+    // with it, from the event loop. Deleting the remote object then fails
+    // them with ConnectionDropped. Handles that have already reported, and
+    // links already made, are not told; dropped handles never are.
+    void setSettleOnLoss(bool settle);
+    bool settlesOnLoss() const;
+
 Q_SIGNALS:
     void connected();
     void error(ErrorInfo errorInfo);

@@ -3,6 +3,7 @@
 #include "Client/Private/RemoteSlotResponse.h"
 #include "Client/Private/RemoteSlotResponsePrivate.h"
 #include "ErrorHandler/ErrorHandler.h"
+#include "Journal.h"
 
 #include <QtTest/QtTest>
 
@@ -10,6 +11,7 @@
 
 using namespace Zeto;
 using namespace Zeto::Client;
+using namespace Zeto::Testing;
 
 namespace {
 
@@ -74,9 +76,39 @@ private Q_SLOTS:
     void record() { senders.append(sender()); }
 };
 
+// What happens to a request, in a row of settlesOnce: what the library
+// reports to a handle, and the time that passes.
+enum class Step { Answer, Fail, SetDeadline, DeadlinePasses, TimePasses, AwaitDisconnection, Disconnect };
+
+constexpr int ShortDeadlineInMs = 20;
+
+// A link has no answer to give but its connection.
+void take(Step step, RemoteSlotResponsePrivate *response)
+{
+    switch (step) {
+    case Step::Answer: response->emitResponded(QVariant(42)); break;
+    case Step::Fail: response->emitFailed(Failure); break;
+    case Step::SetDeadline: response->setTimeout(ShortDeadlineInMs); break;
+    default: break;
+    }
+}
+
+void take(Step step, RemoteObjectConnectionPrivate *connection)
+{
+    switch (step) {
+    case Step::Answer: connection->emitConnected(); break;
+    case Step::Fail: connection->emitFailed(Failure); break;
+    case Step::SetDeadline: connection->setTimeout(ShortDeadlineInMs); break;
+    case Step::AwaitDisconnection: connection->awaitDisconnection(); break;
+    case Step::Disconnect: connection->emitDisconnected(); break;
+    default: break;
+    }
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Report)
+Q_DECLARE_METATYPE(Step)
 
 class tst_RemoteHandles : public QObject
 {
@@ -87,6 +119,8 @@ private Q_SLOTS:
     void reportsTwoQueuedStepsLater();
     void twoHandles_data();
     void twoHandles();
+    void settlesOnce_data();
+    void settlesOnce();
 };
 
 void tst_RemoteHandles::reportsTwoQueuedStepsLater_data()
@@ -169,6 +203,68 @@ void tst_RemoteHandles::twoHandles()
     QCoreApplication::processEvents();
 
     QCOMPARE(arrivals.senders, expected);
+}
+
+void tst_RemoteHandles::settlesOnce_data()
+{
+    QTest::addColumn<bool>("isLink");
+    QTest::addColumn<QVector<Step>>("steps");
+    QTest::addColumn<QStringList>("heard");
+
+    const QString failed = failure("handle", Failure);
+    const QString timedOut = failure("handle", makeErrorInfo(RequestTimedOut));
+    using S = Step;
+    QTest::newRow("answer, then failure") << false << QVector<S>{S::Answer, S::Fail} << QStringList{"handle responded"};
+    QTest::newRow("failure, then answer") << false << QVector<S>{S::Fail, S::Answer} << QStringList{failed};
+    QTest::newRow("deadline, then answer")
+        << false << QVector<S>{S::SetDeadline, S::DeadlinePasses, S::Answer} << QStringList{timedOut};
+    QTest::newRow("answer before the deadline")
+        << false << QVector<S>{S::SetDeadline, S::Answer, S::TimePasses} << QStringList{"handle responded"};
+    QTest::newRow("deadline set once answered")
+        << false << QVector<S>{S::Answer, S::SetDeadline, S::TimePasses} << QStringList{"handle responded"};
+    QTest::newRow("link: connected, then failure")
+        << true << QVector<S>{S::Answer, S::Fail} << QStringList{"handle connected"};
+    QTest::newRow("link: deadline, then connected")
+        << true << QVector<S>{S::SetDeadline, S::DeadlinePasses, S::Answer} << QStringList{timedOut};
+    QTest::newRow("link: no deadline while linked")
+        << true << QVector<S>{S::SetDeadline, S::Answer, S::TimePasses} << QStringList{"handle connected"};
+    QTest::newRow("link: disconnect request times out")
+        << true << QVector<S>{S::SetDeadline, S::Answer, S::AwaitDisconnection, S::DeadlinePasses, S::Disconnect}
+        << QStringList{"handle connected", timedOut};
+    QTest::newRow("link: disconnected, then failure")
+        << true << QVector<S>{S::Answer, S::AwaitDisconnection, S::Disconnect, S::Fail}
+        << QStringList{"handle connected", "handle disconnected"};
+}
+
+// Whatever races to settle a request, the application hears the first
+// report only; a deadline that passes is one of them.
+void tst_RemoteHandles::settlesOnce()
+{
+    QFETCH(bool, isLink);
+    QFETCH(QVector<Step>, steps);
+    QFETCH(QStringList, heard);
+
+    const QSharedPointer<RemoteSlotResponse> response(new RemoteSlotResponse);
+    const QSharedPointer<RemoteObjectConnection> connection(new RemoteObjectConnection);
+    Journal journal;
+    journal.watch("handle", response.data());
+    journal.watch("handle", connection.data());
+    QObject *library = isLink ? static_cast<QObject *>(connection->d_func()) : response->d_func();
+    QSignalSpy deadlinePassed(library, SIGNAL(timedOut()));
+
+    for (const Step step : qAsConst(steps)) {
+        if (step == Step::DeadlinePasses)
+            QVERIFY(deadlinePassed.wait());
+        else if (step == Step::TimePasses)
+            QTest::qWait(3 * ShortDeadlineInMs);
+        else if (isLink)
+            take(step, connection->d_func());
+        else
+            take(step, response->d_func());
+    }
+    waitForQueuedReports();
+
+    QCOMPARE(journal.entries, heard);
 }
 
 QTEST_MAIN(tst_RemoteHandles)

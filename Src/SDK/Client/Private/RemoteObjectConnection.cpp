@@ -16,6 +16,8 @@ RemoteObjectConnection::RemoteObjectConnection() : d(new RemoteObjectConnectionP
 
 RemoteObjectConnection::~RemoteObjectConnection() { delete d; }
 
+void RemoteObjectConnection::setTimeout(int milliseconds) { d->setTimeout(milliseconds); }
+
 RemoteObjectConnectionPrivate *RemoteObjectConnection::d_func() const { return d; }
 
 } // namespace Client

@@ -20,6 +20,8 @@ public:
     // Deletes the private half, and with it every report still queued.
     ~RemoteObjectConnection() override;
 
+    void setTimeout(int milliseconds) override;
+
     RemoteObjectConnectionPrivate *d_func() const;
 
 private:

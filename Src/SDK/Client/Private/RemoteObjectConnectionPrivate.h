@@ -4,13 +4,17 @@
 #include "../../ZetoGlobal.h"
 #include "../../ErrorHandler/ErrorHandler.h"
 
+#include <QtCore/QBasicTimer>
 #include <QtCore/QObject>
 
 namespace Zeto {
 namespace Client {
 
 // The half of a link handle that the library reports to; each report is
-// queued twice, as for a slot response.
+// queued twice, as for a slot response. The handle follows the link through
+// its requests and ends with disconnected() or failed(): a report that does
+// not fit (a second outcome of the connect request, a failure once linked,
+// anything once ended) is dropped.
 class ZETO_PROTOCOL_EXPORT RemoteObjectConnectionPrivate : public QObject
 {
     Q_OBJECT
@@ -21,17 +25,41 @@ public:
 
     void emitConnected();
     void emitDisconnected();
+    // Only while the connect or the disconnect request waits for its answer.
     void emitFailed(const Zeto::ErrorInfo &error);
+    // The disconnect request is on its way; its deadline starts.
+    void awaitDisconnection();
+    // The deadline of the request waiting now and of the disconnect request
+    // to come: RequestTimedOut once the time has passed without the answer.
+    // 0 or less removes it.
+    void setTimeout(int milliseconds);
 
 Q_SIGNALS:
     void connected();
     void disconnected();
     void failed(Zeto::ErrorInfo error);
+    // The deadline settled the request: its answer is no longer awaited.
+    void timedOut();
+
+protected:
+    // The deadline is the only timer this object runs.
+    void timerEvent(QTimerEvent *event) override;
 
 private Q_SLOTS:
     void emitConnectedInternal();
     void emitDisconnectedInternal();
     void emitFailedInternal(Zeto::ErrorInfo error);
+
+private:
+    enum Stage { AwaitingConnection, Linked, AwaitingDisconnection, Ended };
+
+    bool isAwaitingAnswer() const;
+    void enter(Stage stage);
+    void restartDeadline();
+
+    QBasicTimer m_deadline;
+    int m_timeout = 0;
+    Stage m_stage = AwaitingConnection;
 };
 
 } // namespace Client

@@ -6,6 +6,8 @@
 
 #include <QtCore/QMetaObject>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace Zeto {
@@ -21,6 +23,14 @@ bool hasCode(const char *text, char code)
 bool sameMethod(const QByteArray &given, const char *other)
 {
     return QMetaObject::normalizedSignature(given.constData()) == QMetaObject::normalizedSignature(other);
+}
+
+// Handles the application dropped are not told.
+template <typename Handle>
+void failHandle(const QPointer<Handle> &handle, const ErrorInfo &errorInfo)
+{
+    if (handle)
+        handle->emitFailed(errorInfo);
 }
 
 } // namespace
@@ -86,11 +96,14 @@ void RemoteObjectInternal::callRemoteSlot(RemoteSlotResponsePrivate *response, c
         response->emitFailed(makeErrorInfo(InvalidSlot));
         return;
     }
+    if (m_state == Gone)
+        return;
     const SlotCall call{response, slot, arguments};
     if (m_state == Pending)
         m_pendingOperations.append({true, call, ToRemoteSlot, {}});
-    else if (m_state == Instantiated)
+    else
         sendSlotCall(call);
+    connect(response, &RemoteSlotResponsePrivate::timedOut, this, [this, response] { forgetSlotCall(response); });
 }
 
 void RemoteObjectInternal::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
@@ -124,6 +137,8 @@ void RemoteObjectInternal::requestLink(RemoteObjectConnectionPrivate *connection
             m_pendingOperations.append({false, {}, kind, link});
         else
             sendLink(kind, link);
+        connect(connection, &RemoteObjectConnectionPrivate::timedOut, this,
+                [this, connection] { abandonLink(connection); });
     }
 }
 
@@ -172,19 +187,70 @@ void RemoteObjectInternal::removeLinks(LinkKind kind, QObject *localObject, cons
         return link.localObject == localObject && sameMethod(link.signal, signal) && sameMethod(link.slot, slot);
     };
     if (m_state == Pending) {
-        m_pendingOperations.erase(std::remove_if(m_pendingOperations.begin(), m_pendingOperations.end(),
-                                                 [kind, &matches](const PendingOperation &operation) {
-                                                     return !operation.isSlotCall && operation.linkKind == kind
-                                                            && matches(operation.link);
-                                                 }),
-                                  m_pendingOperations.end());
+        removePendingOperations([kind, &matches](const PendingOperation &operation) {
+            return !operation.isSlotCall && operation.linkKind == kind && matches(operation.link);
+        });
         return;
     }
     // The entries stay until the peer confirms.
     const QHash<QByteArray, Link> &table = links(kind);
     for (auto link = table.cbegin(); link != table.cend(); ++link) {
-        if (matches(*link))
+        if (!matches(*link))
+            continue;
+        m_endpoint->disconnectFromRemoteObject(link.key());
+        if (link->connection)
+            link->connection->awaitDisconnection();
+    }
+}
+
+void RemoteObjectInternal::forgetSlotCall(const RemoteSlotResponsePrivate *response)
+{
+    removePendingOperations([response](const PendingOperation &operation) {
+        return operation.isSlotCall && operation.slotCall.response == response;
+    });
+    for (auto call = m_slotCalls.begin(); call != m_slotCalls.end();)
+        call = call->response == response ? m_slotCalls.erase(call) : std::next(call);
+}
+
+// Asking the endpoint to disconnect undoes the link even when the server
+// makes it after the application was told it failed.
+void RemoteObjectInternal::abandonLink(const RemoteObjectConnectionPrivate *connection)
+{
+    removePendingOperations([connection](const PendingOperation &operation) {
+        return !operation.isSlotCall && operation.link.connection == connection;
+    });
+    for (QHash<QByteArray, Link> *table : {&m_remoteSlotLinks, &m_remoteSignalLinks}) {
+        for (auto link = table->begin(); link != table->end();) {
+            if (link->connection != connection) {
+                ++link;
+                continue;
+            }
             m_endpoint->disconnectFromRemoteObject(link.key());
+            link = table->erase(link);
+        }
+    }
+}
+
+void RemoteObjectInternal::removePendingOperations(const std::function<bool(const PendingOperation &)> &matches)
+{
+    m_pendingOperations.erase(std::remove_if(m_pendingOperations.begin(), m_pendingOperations.end(), matches),
+                              m_pendingOperations.end());
+}
+
+// Nothing is left to route an answer to: one that still comes is dropped.
+void RemoteObjectInternal::failOutstandingRequests(const ErrorInfo &errorInfo)
+{
+    for (const PendingOperation &operation : std::exchange(m_pendingOperations, {})) {
+        if (operation.isSlotCall)
+            failHandle(operation.slotCall.response, errorInfo);
+        else
+            failHandle(operation.link.connection, errorInfo);
+    }
+    for (const SlotCall &call : std::exchange(m_slotCalls, {}))
+        failHandle(call.response, errorInfo);
+    for (QHash<QByteArray, Link> *table : {&m_remoteSlotLinks, &m_remoteSignalLinks}) {
+        for (const Link &link : std::exchange(*table, {}))
+            failHandle(link.connection, errorInfo);
     }
 }
 
@@ -227,9 +293,10 @@ void RemoteObjectInternal::onQObjectInstantiationFailed(const QByteArray &, cons
 {
     if (m_state != Pending)
         return;
-    m_pendingOperations.clear();
     m_state = Gone;
     fail(errorInfo);
+    // Nothing will send them; the loss's receivers may have failed them.
+    m_pendingOperations.clear();
 }
 
 void RemoteObjectInternal::onInstantiatedQObjectDestroyed(const QByteArray &, bool isLocal)

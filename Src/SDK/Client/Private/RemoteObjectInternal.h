@@ -13,6 +13,8 @@
 #include <QtCore/QVariant>
 #include <QtCore/QVector>
 
+#include <functional>
+
 namespace Zeto {
 
 class QObjectEndpoint;
@@ -54,6 +56,9 @@ public:
     // The peer refused to pair this object's endpoint: the object can never
     // be instantiated.
     void failEndpointPairing(const ErrorInfo &errorInfo);
+    // Every handle still waiting for an answer fails with the error, and
+    // its answer is dropped should it come.
+    void failOutstandingRequests(const ErrorInfo &errorInfo);
 
 Q_SIGNALS:
     void connected();
@@ -94,6 +99,11 @@ private:
     void sendLink(LinkKind kind, const Link &link);
     void runPendingOperations();
     void removeLinks(LinkKind kind, QObject *localObject, const char *signal, const char *slot);
+    // The call's deadline passed: its answer is dropped should it come.
+    void forgetSlotCall(const RemoteSlotResponsePrivate *response);
+    // The link's deadline passed: it is undone should it be made.
+    void abandonLink(const RemoteObjectConnectionPrivate *connection);
+    void removePendingOperations(const std::function<bool(const PendingOperation &)> &matches);
     QHash<QByteArray, Link> &links(LinkKind kind);
     // The entry of a link id in either table, or null.
     Link *findLink(const QByteArray &connectionId);

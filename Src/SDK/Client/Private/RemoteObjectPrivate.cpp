@@ -1,6 +1,8 @@
 #include "RemoteObjectPrivate.h"
 
+#include "RemoteObjectConnectionPrivate.h"
 #include "RemoteObjectInternal.h"
+#include "RemoteSlotResponsePrivate.h"
 #include "WebSocketBasedClientRemoteObjectInternalFactory.h"
 
 #include <QtCore/QCoreApplication>
@@ -41,10 +43,15 @@ RemoteObjectPrivate::RemoteObjectPrivate(const char *className, const QUrl &url,
     connect(m_internal, &RemoteObjectInternal::error, this, &RemoteObjectPrivate::onInternalError);
 }
 
+// The application let the object go: as far as its handles can tell, its
+// connection is dropped.
 RemoteObjectPrivate::~RemoteObjectPrivate()
 {
-    if (m_internal)
-        m_internal->deleteLater();
+    if (!m_internal)
+        return;
+    if (m_settlesOnLoss)
+        m_internal->failOutstandingRequests(makeErrorInfo(ConnectionDropped));
+    m_internal->deleteLater();
 }
 
 QThreadStorage<WebSocketBasedClientRemoteObjectInternalFactory *> &RemoteObjectPrivate::qRemoteObjectInternalFactories()
@@ -66,30 +73,40 @@ WebSocketBasedClientRemoteObjectInternalFactory *RemoteObjectPrivate::factoryFor
     return factories.localData();
 }
 
+// Lost from the start: handles that fail for it are queued behind the error.
 void RemoteObjectPrivate::postError(ConnectionError connectionError)
 {
-    QMetaObject::invokeMethod(this, "error", Qt::QueuedConnection,
-                              Q_ARG(Zeto::ErrorInfo, makeErrorInfo(connectionError)));
+    m_loss = makeErrorInfo(connectionError);
+    QMetaObject::invokeMethod(this, "error", Qt::QueuedConnection, Q_ARG(Zeto::ErrorInfo, *m_loss));
+}
+
+template <typename Handle>
+bool RemoteObjectPrivate::failedByLoss(Handle *handle) const
+{
+    if (!m_settlesOnLoss || !m_loss)
+        return false;
+    handle->emitFailed(*m_loss);
+    return true;
 }
 
 void RemoteObjectPrivate::callRemoteSlot(RemoteSlotResponsePrivate *response, const char *slot,
                                          const QVector<QVariant> &arguments)
 {
-    if (m_internal)
+    if (!failedByLoss(response) && m_internal)
         m_internal->callRemoteSlot(response, slot, arguments);
 }
 
 void RemoteObjectPrivate::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
                                                 QObject *receiver, const char *slot)
 {
-    if (m_internal)
+    if (!failedByLoss(connection) && m_internal)
         m_internal->connectToRemoteSignal(connection, signal, receiver, slot);
 }
 
 void RemoteObjectPrivate::connectToRemoteSlot(RemoteObjectConnectionPrivate *connection, QObject *sender,
                                               const char *signal, const char *slot)
 {
-    if (m_internal)
+    if (!failedByLoss(connection) && m_internal)
         m_internal->connectToRemoteSlot(connection, sender, signal, slot);
 }
 
@@ -105,17 +122,28 @@ void RemoteObjectPrivate::disconnectFromRemoteSlot(QObject *sender, const char *
         m_internal->disconnectFromRemoteSlot(sender, signal, slot);
 }
 
-// The first of the internal's two reports of a loss cuts the link, so the
-// application sees one error per loss.
-void RemoteObjectPrivate::onInternalDisconnected()
-{
-    disconnect(m_internal, nullptr, this, nullptr);
-    Q_EMIT error(makeErrorInfo(ConnectionDropped));
-}
+void RemoteObjectPrivate::setDefaultTimeout(int milliseconds) { m_defaultTimeout = milliseconds; }
 
-void RemoteObjectPrivate::onInternalError(const ErrorInfo &errorInfo)
+int RemoteObjectPrivate::defaultTimeout() const { return m_defaultTimeout; }
+
+void RemoteObjectPrivate::setSettleOnLoss(bool settle) { m_settlesOnLoss = settle; }
+
+bool RemoteObjectPrivate::settlesOnLoss() const { return m_settlesOnLoss; }
+
+void RemoteObjectPrivate::onInternalDisconnected() { lose(makeErrorInfo(ConnectionDropped)); }
+
+void RemoteObjectPrivate::onInternalError(const ErrorInfo &errorInfo) { lose(errorInfo); }
+
+// The first of the internal's two reports of a loss cuts the link, so the
+// application sees one error per loss. The handles fail before the error is
+// emitted, since a receiver may delete this object, yet are heard after it:
+// their reports are queued.
+void RemoteObjectPrivate::lose(const ErrorInfo &errorInfo)
 {
     disconnect(m_internal, nullptr, this, nullptr);
+    m_loss = errorInfo;
+    if (m_settlesOnLoss)
+        m_internal->failOutstandingRequests(errorInfo);
     Q_EMIT error(errorInfo);
 }
 

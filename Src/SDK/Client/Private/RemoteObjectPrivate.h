@@ -12,6 +12,8 @@
 #include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QSslConfiguration>
 
+#include <optional>
+
 namespace Zeto {
 namespace Client {
 
@@ -20,8 +22,9 @@ class RemoteObjectInternal;
 class RemoteSlotResponsePrivate;
 class WebSocketBasedClientRemoteObjectInternalFactory;
 
-// The state of a RemoteObject: its machinery from the thread's factory, and
-// the one error per loss that the application sees.
+// The state of a RemoteObject: its machinery from the thread's factory, the
+// one error per loss that the application sees, and what becomes of the
+// handles still waiting when the object is lost.
 class ZETO_PROTOCOL_EXPORT RemoteObjectPrivate : public QObject
 {
     Q_OBJECT
@@ -41,6 +44,11 @@ public:
     void disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot);
     void disconnectFromRemoteSlot(QObject *sender, const char *signal, const char *slot);
 
+    void setDefaultTimeout(int milliseconds);
+    int defaultTimeout() const;
+    void setSettleOnLoss(bool settle);
+    bool settlesOnLoss() const;
+
     // Each thread's factory, deleted when the thread ends (the main thread's
     // when the application object goes).
     static QThreadStorage<WebSocketBasedClientRemoteObjectInternalFactory *> &qRemoteObjectInternalFactories();
@@ -54,8 +62,15 @@ private:
     void postError(ConnectionError connectionError);
     void onInternalDisconnected();
     void onInternalError(const ErrorInfo &errorInfo);
+    void lose(const ErrorInfo &errorInfo);
+    // Whether the handle failed at once because the object is lost.
+    template <typename Handle>
+    bool failedByLoss(Handle *handle) const;
 
     RemoteObjectInternal *m_internal = nullptr;
+    std::optional<ErrorInfo> m_loss;
+    bool m_settlesOnLoss = false;
+    int m_defaultTimeout = 0;
 };
 
 } // namespace Client

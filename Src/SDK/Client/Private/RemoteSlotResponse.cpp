@@ -13,6 +13,8 @@ RemoteSlotResponse::RemoteSlotResponse() : d(new RemoteSlotResponsePrivate)
 
 RemoteSlotResponse::~RemoteSlotResponse() { delete d; }
 
+void RemoteSlotResponse::setTimeout(int milliseconds) { d->setTimeout(milliseconds); }
+
 RemoteSlotResponsePrivate *RemoteSlotResponse::d_func() const { return d; }
 
 } // namespace Client

@@ -20,6 +20,8 @@ public:
     // Deletes the private half, and with it every report still queued.
     ~RemoteSlotResponse() override;
 
+    void setTimeout(int milliseconds) override;
+
     RemoteSlotResponsePrivate *d_func() const;
 
 private:

@@ -4,6 +4,7 @@
 #include "../../ZetoGlobal.h"
 #include "../../ErrorHandler/ErrorHandler.h"
 
+#include <QtCore/QBasicTimer>
 #include <QtCore/QObject>
 #include <QtCore/QVariant>
 
@@ -13,6 +14,8 @@ namespace Client {
 // The half of a slot response that the library reports to. A report is
 // queued twice (here, then to the public half), so the application never
 // hears it inside the library's own processing, and reports keep their order.
+// The first report settles the call: every later one is dropped, so whatever
+// races to settle it (the answer, the deadline, a loss) is heard once.
 class ZETO_PROTOCOL_EXPORT RemoteSlotResponsePrivate : public QObject
 {
     Q_OBJECT
@@ -23,14 +26,29 @@ public:
 
     void emitResponded(const QVariant &response);
     void emitFailed(const Zeto::ErrorInfo &errorInfo);
+    // Fails the call with RequestTimedOut once the time has passed unless it
+    // has settled by then; 0 or less removes the deadline.
+    void setTimeout(int milliseconds);
 
 Q_SIGNALS:
     void responded(QVariant response);
     void failed(Zeto::ErrorInfo errorInfo);
+    // The deadline settled the call: its answer is no longer awaited.
+    void timedOut();
+
+protected:
+    // The deadline is the only timer this object runs.
+    void timerEvent(QTimerEvent *event) override;
 
 private Q_SLOTS:
     void emitRespondedInternal(QVariant response);
     void emitFailedInternal(Zeto::ErrorInfo errorInfo);
+
+private:
+    bool settle();
+
+    QBasicTimer m_deadline;
+    bool m_settled = false;
 };
 
 } // namespace Client
