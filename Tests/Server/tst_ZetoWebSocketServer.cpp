@@ -24,12 +24,14 @@ using Zeto::Testing::testServerSslConfiguration;
 
 namespace {
 
-constexpr int DeadlineInMs = 500;
+constexpr int DeadlineInMs = 800;
 // Each hostile client lingers this long before its next step, so that a
-// deadline restarted by a later stage would show.
-constexpr int DwellInMs = 300;
+// deadline restarted by a later stage would show (closing after
+// DwellInMs + DeadlineInMs at the earliest, beyond the margin below).
+constexpr int DwellInMs = 600;
 constexpr int DripIntervalInMs = 20;
-constexpr int MarginInMs = 250;
+// Wide, for loaded and sanitized runs.
+constexpr int MarginInMs = 500;
 // More than the kernel's buffers take from a server that does not read.
 constexpr int FloodSize = 16 * 1024 * 1024;
 
