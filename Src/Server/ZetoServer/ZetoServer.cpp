@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 static_assert(Zeto::Server::ZetoServer::DefaultHandshakeTimeoutInMs
                       == Zeto::ServingCourierSettings().handshakeTimeoutInMs
@@ -129,13 +130,14 @@ void ZetoServerPrivate::limit(const ServedConnection &connection)
     const QSharedPointer<PeerQuota> quota = connection.stack.factory()->quota();
     for (int resource = 0; resource < PeerQuota::ResourceCount; ++resource)
         quota->setLimit(PeerQuota::Resource(resource), limits[resource]);
-    // Refused while an emission is delivered: the connection goes later.
-    quota->setExhaustionHandler([server = QPointer<ZetoServer>(q_ptr), courier = connection.courier.data()](
-                                    PeerQuota::Resource resource) {
-        if (server && resource == PeerQuota::WaitingCalls) {
-            QMetaObject::invokeMethod(
-                server, [server, courier] { server->d_func()->dropUnresponsive(courier); }, Qt::QueuedConnection);
-        }
+    // Refused while an emission is delivered: the connection goes later,
+    // once however many emissions are refused meanwhile.
+    quota->setExhaustionHandler([server = QPointer<ZetoServer>(q_ptr), courier = connection.courier.data(),
+                                 dropRequested = std::make_shared<bool>(false)](PeerQuota::Resource resource) {
+        if (!server || resource != PeerQuota::WaitingCalls || std::exchange(*dropRequested, true))
+            return;
+        QMetaObject::invokeMethod(
+            server, [server, courier] { server->d_func()->dropUnresponsive(courier); }, Qt::QueuedConnection);
     });
 }
 
