@@ -5,14 +5,15 @@ namespace Client {
 
 void RemoteSlotResponsePrivate::emitResponded(const QVariant &response)
 {
+    // A functor: queuing by the slot's name looks the name up on every call.
     if (settle())
-        QMetaObject::invokeMethod(this, "emitRespondedInternal", Qt::QueuedConnection, Q_ARG(QVariant, response));
+        QMetaObject::invokeMethod(this, [this, response] { Q_EMIT responded(response); }, Qt::QueuedConnection);
 }
 
 void RemoteSlotResponsePrivate::emitFailed(const ErrorInfo &errorInfo)
 {
     if (settle())
-        QMetaObject::invokeMethod(this, "emitFailedInternal", Qt::QueuedConnection, Q_ARG(Zeto::ErrorInfo, errorInfo));
+        QMetaObject::invokeMethod(this, [this, errorInfo] { Q_EMIT failed(errorInfo); }, Qt::QueuedConnection);
 }
 
 void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
@@ -39,10 +40,6 @@ bool RemoteSlotResponsePrivate::settle()
     m_deadline.stop();
     return true;
 }
-
-void RemoteSlotResponsePrivate::emitRespondedInternal(QVariant response) { Q_EMIT responded(response); }
-
-void RemoteSlotResponsePrivate::emitFailedInternal(ErrorInfo errorInfo) { Q_EMIT failed(errorInfo); }
 
 } // namespace Client
 } // namespace Zeto

@@ -40,10 +40,6 @@ protected:
     // The deadline is the only timer this object runs.
     void timerEvent(QTimerEvent *event) override;
 
-private Q_SLOTS:
-    void emitRespondedInternal(QVariant response);
-    void emitFailedInternal(Zeto::ErrorInfo errorInfo);
-
 private:
     bool settle();
 
