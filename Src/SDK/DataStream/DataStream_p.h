@@ -180,6 +180,13 @@ public:
         }
     }
 
+    // False for an empty container too: nothing is left to read.
+    static bool readContainerCount(DataStream &stream, qint64 &count, quint64 minimumBytesPerElement)
+    {
+        return readNumber(stream, count) && count != 0
+            && lengthFits(stream, quint64(count), minimumBytesPerElement, StreamDetail::MaxContainerCount);
+    }
+
     template <typename List>
     static void readList(DataStream &stream, List &list, qint64 smallestElementSize)
     {
@@ -190,9 +197,7 @@ public:
         }
         DataStream::BufferSession session(stream, DataStream::BufferSession::Reading);
         qint64 count = 0;
-        if (!readNumber(stream, count) || count == 0)
-            return;
-        if (!lengthFits(stream, quint64(count), 1, StreamDetail::MaxContainerCount))
+        if (!readContainerCount(stream, count, 1))
             return;
         list.reserve(int(stream.reserveFor(count, smallestElementSize)));
         for (qint64 i = 0; i < count; ++i) {
@@ -238,9 +243,7 @@ public:
         }
         DataStream::BufferSession session(stream, DataStream::BufferSession::Reading);
         qint64 count = 0;
-        if (!readNumber(stream, count) || count == 0)
-            return;
-        if (!lengthFits(stream, quint64(count), 2, StreamDetail::MaxContainerCount))
+        if (!readContainerCount(stream, count, 2))
             return;
         reserveEntries(map, int(stream.reserveFor(count, StreamDetail::MinMapEntrySize)));
         QString key;

@@ -1,5 +1,7 @@
 #include "AbstractWebSocketQVariantCourier.h"
 
+#include "WorkBuffer.h"
+
 #include <QtCore/QThreadStorage>
 #include <QtNetwork/QSslSocket>
 #include <QtWebSockets/QWebSocket>
@@ -10,7 +12,6 @@ namespace Zeto {
 
 namespace {
 
-constexpr int OutputBufferSize = 0x100000;
 // A peer that never answers our close frame must not keep the socket forever.
 constexpr int CloseTimeoutInMs = 10 * 1000;
 // While the peer is held back its socket keeps no more of its input than this,
@@ -24,27 +25,12 @@ static_assert(WriteQueueLimits().hardLimitInBytes
                   == WriteQueueLimits().highWaterMarkInBytes + 2 * QVariantReaderWriter::MaxMessageSize,
               "two of the largest messages fit above the high-water mark");
 
-QByteArray reservedOutputBuffer()
-{
-    QByteArray buffer;
-    buffer.reserve(OutputBufferSize);
-    return buffer;
-}
-
 QByteArray &threadOutputBuffer()
 {
     static QThreadStorage<QByteArray> buffers;
     if (!buffers.hasLocalData())
-        buffers.setLocalData(reservedOutputBuffer());
+        buffers.setLocalData(WorkBuffer::reserved());
     return buffers.localData();
-}
-
-// The memory one exceptionally large frame took is not held for the
-// thread's life.
-void releaseIfGrown(QByteArray &buffer)
-{
-    if (buffer.capacity() > OutputBufferSize)
-        buffer = reservedOutputBuffer();
 }
 
 ErrorInfo socketErrorInfo(QAbstractSocket::SocketError socketError)
@@ -280,7 +266,7 @@ void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
         return;
     }
     m_webSocket->sendBinaryMessage(frame);
-    releaseIfGrown(frame);
+    WorkBuffer::releaseIfGrown(frame);
     watchWriteQueue();
 }
 

@@ -1,11 +1,11 @@
 #include "QVariantReaderWriter.h"
 
+#include "WorkBuffer.h"
 
 namespace Zeto {
 
 namespace {
 
-constexpr int WorkBufferSize = 0x100000;
 constexpr char PlainFlag = 0x00;
 constexpr char CompressedFlag = 0x01;
 
@@ -24,27 +24,12 @@ bool reachesThreshold(const FrameSettings &settings, int size)
     return quint32(size) >= quint32(settings.compressMinSizeInBytes);
 }
 
-QByteArray reserved(int size)
-{
-    QByteArray array;
-    array.reserve(size);
-    return array;
-}
-
-// A buffer grown for one exceptional message gives its memory back, so that
-// one large value, or a compression bomb, is not held for the thread's life.
-void releaseIfGrown(QByteArray &buffer)
-{
-    if (buffer.capacity() > WorkBufferSize)
-        buffer = reserved(WorkBufferSize);
-}
-
 } // namespace
 
 QVariantReaderWriter::QVariantReaderWriter()
-    : m_serialized(reserved(WorkBufferSize)),
-      m_compressed(reserved(WorkBufferSize)),
-      m_decompressed(reserved(WorkBufferSize)),
+    : m_serialized(WorkBuffer::reserved()),
+      m_compressed(WorkBuffer::reserved()),
+      m_decompressed(WorkBuffer::reserved()),
       m_writeBuffer(&m_serialized),
       m_writeStream(&m_writeBuffer),
       m_readStream(&m_readBuffer)
@@ -164,9 +149,9 @@ bool QVariantReaderWriter::readFrame(QVariant &out, const FrameSettings &setting
 
 void QVariantReaderWriter::releaseWorkBuffers()
 {
-    releaseIfGrown(m_serialized);
-    releaseIfGrown(m_compressed);
-    releaseIfGrown(m_decompressed);
+    WorkBuffer::releaseIfGrown(m_serialized);
+    WorkBuffer::releaseIfGrown(m_compressed);
+    WorkBuffer::releaseIfGrown(m_decompressed);
 }
 
 bool QVariantReaderWriter::serialize(const QVariant &value, DataStream::Version version)
