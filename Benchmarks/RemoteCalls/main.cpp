@@ -10,7 +10,9 @@
 // pipelined with 100 calls outstanding (calls per second), under Qt's default
 // event dispatcher and again with QT_NO_GLIB=1.
 //
-//     bench_RemoteCalls [--quick]
+//     bench_RemoteCalls [--quick] [--case NAME]
+//
+// --case measures that case alone ("add", "1 KiB" or "64 KiB"), for profiling.
 
 #include "BenchmarkProcess.h"
 #include "CallingSides.h"
@@ -31,6 +33,7 @@ constexpr int Outstanding = 100;
 constexpr int WarmUpCalls = 20;
 constexpr int CountedCalls = 20;
 const QString QuickOption = QStringLiteral("--quick");
+const QString CaseOption = QStringLiteral("--case");
 
 struct Case
 {
@@ -248,7 +251,14 @@ int reportGoals(const QVector<Goal> &goals)
     return missed;
 }
 
-int measureThisDispatcher(bool quick)
+// The case named after --case, or an empty name for all.
+QString selectedCase(const QStringList &arguments)
+{
+    const int option = arguments.indexOf(CaseOption);
+    return option >= 0 ? arguments.value(option + 1) : QString();
+}
+
+int measureThisDispatcher(bool quick, const QString &onlyCase)
 {
     const int scale = quick ? 20 : 1;
     const Case cases[] = {{"add", 0, 2000 / scale, 20000 / scale, true, false},
@@ -266,6 +276,8 @@ int measureThisDispatcher(bool quick)
     const ServerProcesses servers;
     QVector<Goal> goals;
     for (const Case &benchCase : cases) {
+        if (!onlyCase.isEmpty() && onlyCase != QLatin1String(benchCase.name))
+            continue;
         const SystemFigures figures = measureCase(servers, benchCase);
         goals += goalsOf(benchCase, figures);
     }
@@ -282,5 +294,6 @@ int main(int argc, char **argv)
     if (!role.isEmpty())
         return Servers::serve(role);
     const bool quick = application.arguments().contains(QuickOption);
-    return Bench::runUnderEachDispatcher([quick] { return measureThisDispatcher(quick); });
+    const QString onlyCase = selectedCase(application.arguments());
+    return Bench::runUnderEachDispatcher([quick, onlyCase] { return measureThisDispatcher(quick, onlyCase); });
 }
