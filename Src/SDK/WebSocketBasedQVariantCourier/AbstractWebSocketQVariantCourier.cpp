@@ -2,6 +2,8 @@
 
 #include "WorkBuffer.h"
 
+#include <QtCore/QAbstractEventDispatcher>
+#include <QtCore/QPointer>
 #include <QtCore/QThreadStorage>
 #include <QtNetwork/QSslSocket>
 #include <QtWebSockets/QWebSocket>
@@ -24,6 +26,21 @@ constexpr int DrainCheckIntervalInMs = 20;
 static_assert(WriteQueueLimits().hardLimitInBytes
                   == WriteQueueLimits().highWaterMarkInBytes + 2 * QVariantReaderWriter::MaxMessageSize,
               "two of the largest messages fit above the high-water mark");
+
+// Counts the times this thread's event loop has woken up.
+quint64 currentLoopTurn()
+{
+    thread_local quint64 turns = 0;
+    thread_local QPointer<QAbstractEventDispatcher> watched;
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return ++turns;
+    if (watched != dispatcher) {
+        watched = dispatcher;
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [] { ++turns; });
+    }
+    return turns;
+}
 
 QByteArray &threadOutputBuffer()
 {
@@ -166,6 +183,10 @@ void AbstractWebSocketQVariantCourier::failHandshake()
 
 void AbstractWebSocketQVariantCourier::fail(const ErrorInfo &errorInfo, SocketFate socketFate)
 {
+    if (m_flushing) {
+        failAfterReturn(errorInfo, socketFate);
+        return;
+    }
     leaveSocket(socketFate);
     // Receivers may delete this courier: nothing may follow the emission.
     Q_EMIT error(errorInfo);
@@ -267,7 +288,30 @@ void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
     }
     m_webSocket->sendBinaryMessage(frame);
     WorkBuffer::releaseIfGrown(frame);
-    watchWriteQueue();
+    writeFirstOfTurnNow();
+    if (m_state == State::Running)
+        watchWriteQueue();
+}
+
+// The socket writes only once the event loop comes round again; the first
+// message of a turn goes out at once, so that a lone call does not wait for
+// that, while a burst still leaves in one write. flush() does not block.
+void AbstractWebSocketQVariantCourier::writeFirstOfTurnNow()
+{
+    const quint64 turn = currentLoopTurn();
+    if (turn == m_lastFlushedTurn)
+        return;
+    m_lastFlushedTurn = turn;
+    flushSocket();
+}
+
+// A write that fails here is reported by the socket at once, and the
+// caller of sendQVariant() must not see the courier deleted under it.
+void AbstractWebSocketQVariantCourier::flushSocket()
+{
+    m_flushing = true;
+    m_webSocket->flush();
+    m_flushing = false;
 }
 
 qint64 AbstractWebSocketQVariantCourier::queuedBytes() const
@@ -284,7 +328,7 @@ void AbstractWebSocketQVariantCourier::watchWriteQueue()
     if (queuedBytes() < limits.lowWaterMarkInBytes)
         return;
     // Input that keeps arriving must not starve our writes; flush() does not block.
-    m_webSocket->flush();
+    flushSocket();
     const qint64 queued = queuedBytes();
     if (queued >= limits.hardLimitInBytes)
         failAfterReturn(makeErrorInfo(PeerNotResponding), SocketFate::Aborted);

@@ -105,6 +105,8 @@ private:
     void sendFrame(const QVariant &qVariant);
     qint64 queuedBytes() const;
     void watchWriteQueue();
+    void writeFirstOfTurnNow();
+    void flushSocket();
     void holdBackPeer();
     void onDrainCheck();
     void releasePeer();
@@ -121,6 +123,8 @@ private:
     QDeadlineTimer m_drainDeadline;
     QPointer<QAbstractSocket> m_tcpSocket;
     bool m_peerHeldBack = false;
+    quint64 m_lastFlushedTurn = 0;
+    bool m_flushing = false;
     FrameSettings m_frameSettings;
     QList<QVariant> m_pendingQVariants;
 };

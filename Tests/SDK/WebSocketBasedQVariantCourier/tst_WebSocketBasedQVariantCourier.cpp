@@ -293,6 +293,7 @@ private Q_SLOTS:
     void dropsPeerThatKeepsQueueFull();
     void releasesQuietlyAfterPeerAborts_data();
     void releasesQuietlyAfterPeerAborts();
+    void reportsFailedWriteAfterSendReturns();
 
     void codecKeepsSettingsPerCaller();
     void hmacLeavesNoLibcryptoErrors_data();
@@ -784,6 +785,30 @@ void tst_WebSocketBasedQVariantCourier::releasesQuietlyAfterPeerAborts()
     QTRY_COMPARE(released.size(), 1);
     QCOMPARE(connection.onlyError(), connectionError(Zeto::ConnectionDropped));
     QCOMPARE(log.entries(), QStringList());
+}
+
+// Messages are written at once; when a write fails, the report must still
+// wait until sendQVariant() has returned, for its receiver may delete the courier.
+void tst_WebSocketBasedQVariantCourier::reportsFailedWriteAfterSendReturns()
+{
+    Connection connection(smallWriteQueue(60 * 1000));
+    QVERIFY(connection.handshake(Sha1, false, 0));
+    bool sending = false;
+    bool reportedWhileSending = false;
+    QObject::connect(connection.courier.get(), &WebSocketBasedQVariantCourier::error, [&] {
+        reportedWhileSending = sending;
+        connection.courier.reset();
+    });
+    connection.peer.abort();
+    // The first write draws the peer's reset and a later one fails, all
+    // before the event loop could notice the connection gone.
+    for (int i = 0; i < 3 && connection.courier; ++i) {
+        sending = true;
+        connection.courier->sendQVariant(QByteArray(TestHighWaterMark / 2, 'x'));
+        sending = false;
+    }
+    QTRY_VERIFY(!connection.courier);
+    QVERIFY(!reportedWhileSending);
 }
 
 void tst_WebSocketBasedQVariantCourier::codecKeepsSettingsPerCaller()
