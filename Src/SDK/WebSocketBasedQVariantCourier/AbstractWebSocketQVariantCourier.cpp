@@ -329,6 +329,8 @@ void AbstractWebSocketQVariantCourier::watchWriteQueue()
         return;
     // Input that keeps arriving must not starve our writes; flush() does not block.
     flushSocket();
+    if (m_state != State::Running)
+        return;
     const qint64 queued = queuedBytes();
     if (queued >= limits.hardLimitInBytes)
         failAfterReturn(makeErrorInfo(PeerNotResponding), SocketFate::Aborted);
