@@ -289,8 +289,7 @@ void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
     m_webSocket->sendBinaryMessage(frame);
     WorkBuffer::releaseIfGrown(frame);
     writeFirstOfTurnNow();
-    if (m_state == State::Running)
-        watchWriteQueue();
+    watchWriteQueue();
 }
 
 // The socket writes only once the event loop comes round again; the first
@@ -325,7 +324,8 @@ qint64 AbstractWebSocketQVariantCourier::queuedBytes() const
 void AbstractWebSocketQVariantCourier::watchWriteQueue()
 {
     const WriteQueueLimits &limits = m_timing.writeQueue;
-    if (queuedBytes() < limits.lowWaterMarkInBytes)
+    // A failed flush, the one in sendFrame() or the one below, has failed the courier.
+    if (m_state != State::Running || queuedBytes() < limits.lowWaterMarkInBytes)
         return;
     // Input that keeps arriving must not starve our writes; flush() does not block.
     flushSocket();
