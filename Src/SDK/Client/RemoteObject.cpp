@@ -36,7 +36,7 @@ const RemoteObjectPrivate *RemoteObject::d_func() const
 QSharedPointer<IRemoteSlotResponse> RemoteObject::callRemoteSlotInternal(const char *slot,
                                                                          const QVector<QVariant> &arguments)
 {
-    const QSharedPointer<RemoteSlotResponse> response(new RemoteSlotResponse);
+    const auto response = QSharedPointer<RemoteSlotResponse>::create();
     response->setTimeout(d->defaultTimeout());
     d->callRemoteSlot(response->d_func(), slot, arguments);
     return response;

@@ -15,6 +15,7 @@
 #include <QtCore/QVector>
 #include <QtCore/qfloat16.h>
 
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -213,6 +214,9 @@ private:
     bool m_valid;
     QList<QByteArray> m_availableTimeZoneIds;
     QDateTime m_creationTimeUtc;
+    // The custom type name last read at each variant nesting level: read
+    // into again, it needs no allocation.
+    std::array<QByteArray, MaxVariantNesting> m_customTypeNames;
 
     // While a top-level value is streamed over a QBuffer, reads come straight
     // from its memory and writes are gathered, and the buffer is brought up

@@ -311,7 +311,7 @@ void DataStream::readVariantRecord(QVariant &value)
     if (!Access::readNumber(*this, typeId) || !Access::readNumber(*this, isValid)
         || !Access::readNumber(*this, isNull))
         return;
-    QByteArray customName;
+    QByteArray &customName = m_customTypeNames[m_variantDepth - 1];
     const int localTypeId = readVariantTypeId(typeId, customName);
     if (!m_valid)
         return;

@@ -1,8 +1,8 @@
 #include "Id.h"
 
 #include <QtCore/QRandomGenerator64>
-#include <QtCore/QUuid>
-#include <QtCore/QtEndian>
+
+#include <array>
 
 namespace Zeto {
 
@@ -11,20 +11,40 @@ namespace {
 constexpr int IdSize = 40;
 constexpr int UuidHexSize = 32;
 
+// Every message carries ids: a table looks a digit up in one step.
+constexpr std::array<bool, 256> HexDigits = [] {
+    std::array<bool, 256> digits{};
+    for (const char digit : "0123456789abcdefABCDEF")
+        digits[uchar(digit)] = digit != '\0';
+    return digits;
+}();
+
 bool isHexDigit(char c)
 {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return HexDigits[uchar(c)];
 }
 
 } // namespace
 
+// A random (version 4) UUID's 32 hex digits, drawn as QUuid::createUuid()
+// draws them, then the hex of 4 bytes from the seeded generator; made in
+// one allocation, since every call makes an id.
 QByteArray generateId()
 {
-    QByteArray id;
-    id.reserve(IdSize);
-    id += QUuid::createUuid().toByteArray(QUuid::Id128);
-    const quint32 random = qToLittleEndian(static_cast<quint32>(QRandomGenerator64::global()->generate()));
-    id += QByteArray::fromRawData(reinterpret_cast<const char *>(&random), sizeof random).toHex();
+    std::array<quint32, 5> words;
+    static_assert(2 * sizeof words == IdSize, "two hex digits a byte");
+    QRandomGenerator::system()->fillRange(words.data(), 4);
+    words[4] = static_cast<quint32>(QRandomGenerator64::global()->generate());
+    auto *bytes = reinterpret_cast<uchar *>(words.data());
+    bytes[6] = (bytes[6] & 0x0f) | 0x40;
+    bytes[8] = (bytes[8] & 0x3f) | 0x80;
+    static constexpr char Digits[] = "0123456789abcdef";
+    QByteArray id(IdSize, Qt::Uninitialized);
+    char *digit = id.data();
+    for (const uchar *byte = bytes; byte != bytes + sizeof words; ++byte) {
+        *digit++ = Digits[*byte >> 4];
+        *digit++ = Digits[*byte & 0x0f];
+    }
     return id;
 }
 

@@ -20,13 +20,22 @@ namespace {
 // SLOT-coded: the code, the name, and the type names of the arguments.
 QByteArray slotSignatureOf(const char *slotName, const QVector<QVariant> &arguments)
 {
-    QByteArray signature = '1' + QByteArray(slotName) + '(';
+    // Every call builds one: sized first, it is allocated once.
+    int length = int(qstrlen(slotName)) + 3;
+    for (const QVariant &argument : arguments)
+        length += int(qstrlen(argument.typeName())) + 1;
+    QByteArray signature;
+    signature.reserve(length);
+    signature += '1';
+    signature += slotName;
+    signature += '(';
     for (int index = 0; index < arguments.size(); ++index) {
         if (index > 0)
             signature += ',';
         signature += arguments.at(index).typeName();
     }
-    return signature + ')';
+    signature += ')';
+    return signature;
 }
 
 bool areWritable(const QVector<QVariant> &arguments)

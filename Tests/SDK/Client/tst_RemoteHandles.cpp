@@ -57,7 +57,7 @@ Handle makeHandle(Report report)
 }
 
 // Delivers what is queued for one object only, leaving every other queue.
-void deliverTo(QObject *object) { QCoreApplication::sendPostedEvents(object, QEvent::MetaCall); }
+void deliverTo(QObject *object) { QCoreApplication::sendPostedEvents(object, 0); }
 
 // Notes which handle reported, in the order of arrival.
 class Arrivals : public QObject

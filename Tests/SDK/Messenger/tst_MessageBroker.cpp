@@ -135,7 +135,8 @@ void tst_MessageBroker::initTestCase()
 
 void tst_MessageBroker::generateId()
 {
-    const QRegularExpression form(QStringLiteral("^[0-9a-f]{40}$"));
+    // A random UUID (version 4, variant 10xx), then 8 more hex digits.
+    const QRegularExpression form(QStringLiteral("^[0-9a-f]{12}4[0-9a-f]{3}[89ab][0-9a-f]{23}$"));
     QSet<QByteArray> ids;
     for (int i = 0; i < 1000; ++i) {
         const QByteArray id = Zeto::generateId();

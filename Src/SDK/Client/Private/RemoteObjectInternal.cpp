@@ -98,12 +98,11 @@ void RemoteObjectInternal::callRemoteSlot(RemoteSlotResponsePrivate *response, c
     }
     if (m_state == Gone)
         return;
-    const SlotCall call{response, slot, arguments};
     if (m_state == Pending)
-        m_pendingOperations.append({true, call, ToRemoteSlot, {}});
+        m_pendingOperations.append({true, {response, slot, arguments}, ToRemoteSlot, {}});
     else
-        sendSlotCall(call);
-    connect(response, &RemoteSlotResponsePrivate::timedOut, this, [this, response] { forgetSlotCall(response); });
+        sendSlotCall(response, slot, arguments);
+    response->awaitAnswerFrom(this);
 }
 
 void RemoteObjectInternal::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
@@ -142,10 +141,10 @@ void RemoteObjectInternal::requestLink(RemoteObjectConnectionPrivate *connection
     }
 }
 
-void RemoteObjectInternal::sendSlotCall(const SlotCall &call)
+void RemoteObjectInternal::sendSlotCall(RemoteSlotResponsePrivate *response, const char *slot,
+                                        const QVector<QVariant> &arguments)
 {
-    const QByteArray slotCallId = m_endpoint->callSlot(m_objectId, call.slot.constData(), call.arguments);
-    m_slotCalls.insert(slotCallId, call);
+    m_slotCalls.insert(m_endpoint->callSlot(m_objectId, slot, arguments), response);
 }
 
 void RemoteObjectInternal::sendLink(LinkKind kind, const Link &link)
@@ -162,8 +161,9 @@ void RemoteObjectInternal::runPendingOperations()
 {
     const QVector<PendingOperation> operations = std::exchange(m_pendingOperations, {});
     for (const PendingOperation &operation : operations) {
+        const SlotCall &call = operation.slotCall;
         if (operation.isSlotCall)
-            sendSlotCall(operation.slotCall);
+            sendSlotCall(call.response, call.slot.constData(), call.arguments);
         else if (operation.link.localObject)
             sendLink(operation.linkKind, operation.link);
     }
@@ -209,7 +209,7 @@ void RemoteObjectInternal::forgetSlotCall(const RemoteSlotResponsePrivate *respo
         return operation.isSlotCall && operation.slotCall.response == response;
     });
     for (auto call = m_slotCalls.begin(); call != m_slotCalls.end();)
-        call = call->response == response ? m_slotCalls.erase(call) : std::next(call);
+        call = *call == response ? m_slotCalls.erase(call) : std::next(call);
 }
 
 // Asking the endpoint to disconnect undoes the link even when the server
@@ -246,8 +246,8 @@ void RemoteObjectInternal::failOutstandingRequests(const ErrorInfo &errorInfo)
         else
             failHandle(operation.link.connection, errorInfo);
     }
-    for (const SlotCall &call : std::exchange(m_slotCalls, {}))
-        failHandle(call.response, errorInfo);
+    for (const QPointer<RemoteSlotResponsePrivate> &response : std::exchange(m_slotCalls, {}))
+        failHandle(response, errorInfo);
     for (QHash<QByteArray, Link> *table : {&m_remoteSlotLinks, &m_remoteSignalLinks}) {
         for (const Link &link : std::exchange(*table, {}))
             failHandle(link.connection, errorInfo);
@@ -312,16 +312,13 @@ void RemoteObjectInternal::onInstantiatedQObjectDestroyed(const QByteArray &, bo
 
 void RemoteObjectInternal::onSlotCalled(const QByteArray &slotCallId, const QVariant &result)
 {
-    const SlotCall call = m_slotCalls.take(slotCallId);
-    if (call.response)
-        call.response->emitResponded(result);
+    if (const QPointer<RemoteSlotResponsePrivate> response = m_slotCalls.take(slotCallId))
+        response->emitResponded(result);
 }
 
 void RemoteObjectInternal::onSlotCallFailed(const QByteArray &slotCallId, const ErrorInfo &errorInfo)
 {
-    const SlotCall call = m_slotCalls.take(slotCallId);
-    if (call.response)
-        call.response->emitFailed(errorInfo);
+    failHandle(m_slotCalls.take(slotCallId), errorInfo);
 }
 
 void RemoteObjectInternal::onConnectedToRemoteObject(const QByteArray &connectionId)

@@ -52,6 +52,8 @@ public:
                              const char *slot);
     void disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot);
     void disconnectFromRemoteSlot(QObject *sender, const char *signal, const char *slot);
+    // The call's deadline passed: its answer is dropped should it come.
+    void forgetSlotCall(const RemoteSlotResponsePrivate *response);
 
     // The peer refused to pair this object's endpoint: the object can never
     // be instantiated.
@@ -76,6 +78,7 @@ private:
         QByteArray slot;
     };
 
+    // A call made while the object is still pending.
     struct SlotCall
     {
         QPointer<RemoteSlotResponsePrivate> response;
@@ -95,12 +98,10 @@ private:
     void disconnectEndpoint();
     void requestLink(RemoteObjectConnectionPrivate *connection, LinkKind kind, QObject *localObject,
                      const char *signal, const char *slot);
-    void sendSlotCall(const SlotCall &call);
+    void sendSlotCall(RemoteSlotResponsePrivate *response, const char *slot, const QVector<QVariant> &arguments);
     void sendLink(LinkKind kind, const Link &link);
     void runPendingOperations();
     void removeLinks(LinkKind kind, QObject *localObject, const char *signal, const char *slot);
-    // The call's deadline passed: its answer is dropped should it come.
-    void forgetSlotCall(const RemoteSlotResponsePrivate *response);
     // The link's deadline passed: it is undone should it be made.
     void abandonLink(const RemoteObjectConnectionPrivate *connection);
     void removePendingOperations(const std::function<bool(const PendingOperation &)> &matches);
@@ -126,7 +127,8 @@ private:
     QByteArray m_objectId;
     State m_state = Pending;
     QVector<PendingOperation> m_pendingOperations;
-    QHash<QByteArray, SlotCall> m_slotCalls;
+    // The handles of the calls sent, by slot-call id.
+    QHash<QByteArray, QPointer<RemoteSlotResponsePrivate>> m_slotCalls;
     QHash<QByteArray, Link> m_remoteSlotLinks;
     QHash<QByteArray, Link> m_remoteSignalLinks;
 };

@@ -24,6 +24,9 @@ public:
 
     RemoteSlotResponsePrivate *d_func() const;
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     RemoteSlotResponsePrivate *const d;
 };

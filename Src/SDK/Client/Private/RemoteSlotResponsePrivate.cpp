@@ -1,19 +1,60 @@
 #include "RemoteSlotResponsePrivate.h"
 
+#include "../IRemoteSlotResponse.h"
+#include "RemoteObjectInternal.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QEvent>
+
 namespace Zeto {
 namespace Client {
 
+// One report on its way through the two steps.
+class RemoteSlotResponsePrivate::Report : public QEvent
+{
+public:
+    Report(const QVariant &response, const ErrorInfo *failure)
+        : QEvent(type())
+        , m_response(response)
+        , m_failure(failure ? *failure : ErrorInfo())
+        , m_isFailure(failure)
+    {
+    }
+
+    static QEvent::Type type()
+    {
+        static const auto registered = QEvent::Type(QEvent::registerEventType());
+        return registered;
+    }
+
+    // Both halves declare the same two signals.
+    template <typename Handle>
+    void emitFrom(Handle *handle) const
+    {
+        if (m_isFailure)
+            Q_EMIT handle->failed(m_failure);
+        else
+            Q_EMIT handle->responded(m_response);
+    }
+
+private:
+    QVariant m_response;
+    ErrorInfo m_failure;
+    bool m_isFailure;
+};
+
+RemoteSlotResponsePrivate::RemoteSlotResponsePrivate(IRemoteSlotResponse *response) : m_response(response) {}
+
 void RemoteSlotResponsePrivate::emitResponded(const QVariant &response)
 {
-    // A functor: queuing by the slot's name looks the name up on every call.
     if (settle())
-        QMetaObject::invokeMethod(this, [this, response] { Q_EMIT responded(response); }, Qt::QueuedConnection);
+        QCoreApplication::postEvent(this, new Report(response, nullptr));
 }
 
 void RemoteSlotResponsePrivate::emitFailed(const ErrorInfo &errorInfo)
 {
     if (settle())
-        QMetaObject::invokeMethod(this, [this, errorInfo] { Q_EMIT failed(errorInfo); }, Qt::QueuedConnection);
+        QCoreApplication::postEvent(this, new Report(QVariant(), &errorInfo));
 }
 
 void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
@@ -26,9 +67,32 @@ void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
         m_deadline.stop();
 }
 
+void RemoteSlotResponsePrivate::awaitAnswerFrom(RemoteObjectInternal *caller) { m_caller = caller; }
+
+bool RemoteSlotResponsePrivate::deliverReport(QEvent *event, IRemoteSlotResponse *response)
+{
+    if (event->type() != Report::type())
+        return false;
+    static_cast<const Report *>(event)->emitFrom(response);
+    return true;
+}
+
+// The first step: the report goes on to the public half.
+bool RemoteSlotResponsePrivate::event(QEvent *event)
+{
+    if (event->type() != Report::type())
+        return QObject::event(event);
+    const auto *report = static_cast<const Report *>(event);
+    report->emitFrom(this);
+    QCoreApplication::postEvent(m_response, new Report(*report));
+    return true;
+}
+
 void RemoteSlotResponsePrivate::timerEvent(QTimerEvent *)
 {
     emitFailed(makeErrorInfo(RequestTimedOut));
+    if (m_caller)
+        m_caller->forgetSlotCall(this);
     Q_EMIT timedOut();
 }
 
