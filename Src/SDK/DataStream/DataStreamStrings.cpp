@@ -65,7 +65,11 @@ DataStream &DataStream::operator>>(QString &value)
         value = QString(QLatin1String(""));
         return *this;
     }
-    value.resize(int(length));
+    // A string shared with a value read before would be copied to resize it.
+    if (value.isDetached() && value.capacity() >= length)
+        value.resize(int(length));
+    else
+        value = QString(int(length), Qt::Uninitialized);
     if (!Access::readCodeUnits<2>(*this, value.data(), length))
         value = QString(QLatin1String(""));
     return *this;
