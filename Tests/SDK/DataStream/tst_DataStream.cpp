@@ -564,6 +564,10 @@ void tst_DataStream::decode_data()
         {loadFailed(QStringLiteral("QVariant"), QMetaType::QVariant)});
     row("QVariant type without helper", customRecord("My::Unstreamed") + hex("00000001"), readingVariant(), false, 28,
         {notRegistered(unstreamedName), loadFailed(unstreamedName, unstreamed)});
+    row("QVariant box around a type without helper", customRecord("My::Box") + customRecord("My::Unstreamed") + hex("00000001"),
+        readingVariant(), false, 49,
+        {notRegistered(unstreamedName), loadFailed(unstreamedName, unstreamed),
+         loadFailed(QStringLiteral("My::Box"), qMetaTypeId<My::Box>())});
     row("QVariant int truncated", hex("00000002 01 00 0000"), readingVariant(), false, 6,
         {loadFailed(QStringLiteral("int"), QMetaType::Int)});
     row("QVariant double NaN", hex("00000006 01 00 7FF8000000000000"), readingVariant(), false, 14,
