@@ -1,5 +1,7 @@
 #include "Id.h"
 
+#include "../LowercaseHex_p.h"
+
 #include <QtCore/QRandomGenerator64>
 
 #include <array>
@@ -38,13 +40,8 @@ QByteArray generateId()
     auto *bytes = reinterpret_cast<uchar *>(words.data());
     bytes[6] = (bytes[6] & 0x0f) | 0x40;
     bytes[8] = (bytes[8] & 0x3f) | 0x80;
-    static constexpr char Digits[] = "0123456789abcdef";
     QByteArray id(IdSize, Qt::Uninitialized);
-    char *digit = id.data();
-    for (const uchar *byte = bytes; byte != bytes + sizeof words; ++byte) {
-        *digit++ = Digits[*byte >> 4];
-        *digit++ = Digits[*byte & 0x0f];
-    }
+    writeLowercaseHex(bytes, sizeof words, id.data());
     return id;
 }
 

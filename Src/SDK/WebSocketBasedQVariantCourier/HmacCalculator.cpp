@@ -1,5 +1,7 @@
 #include "HmacCalculator.h"
 
+#include "../LowercaseHex_p.h"
+
 #include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -76,15 +78,6 @@ const std::array<bool, AlgorithmCount> &offeredAlgorithms()
     return offered;
 }
 
-void toHex(const unsigned char *bytes, size_t size, char *hex)
-{
-    static constexpr char Digits[] = "0123456789abcdef";
-    for (size_t i = 0; i < size; ++i) {
-        hex[2 * i] = Digits[bytes[i] >> 4];
-        hex[2 * i + 1] = Digits[bytes[i] & 0x0f];
-    }
-}
-
 } // namespace
 
 struct HmacCalculator::Context
@@ -139,7 +132,7 @@ bool HmacCalculator::hexDigest(QCryptographicHash::Algorithm algorithm, const QB
         m_context->algorithm = -1;
         return false;
     }
-    toHex(digest.data(), digestSize, hex);
+    writeLowercaseHex(digest.data(), digestSize, hex);
     return true;
 }
 

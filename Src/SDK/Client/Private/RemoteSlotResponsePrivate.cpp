@@ -6,6 +6,8 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QEvent>
 
+#include <optional>
+
 namespace Zeto {
 namespace Client {
 
@@ -13,11 +15,10 @@ namespace Client {
 class RemoteSlotResponsePrivate::Report : public QEvent
 {
 public:
-    Report(const QVariant &response, const ErrorInfo *failure)
+    Report(const QVariant &response, std::optional<ErrorInfo> failure)
         : QEvent(type())
         , m_response(response)
-        , m_failure(failure ? *failure : ErrorInfo())
-        , m_isFailure(failure)
+        , m_failure(failure)
     {
     }
 
@@ -31,16 +32,15 @@ public:
     template <typename Handle>
     void emitFrom(Handle *handle) const
     {
-        if (m_isFailure)
-            Q_EMIT handle->failed(m_failure);
+        if (m_failure)
+            Q_EMIT handle->failed(*m_failure);
         else
             Q_EMIT handle->responded(m_response);
     }
 
 private:
     QVariant m_response;
-    ErrorInfo m_failure;
-    bool m_isFailure;
+    std::optional<ErrorInfo> m_failure;
 };
 
 RemoteSlotResponsePrivate::RemoteSlotResponsePrivate(IRemoteSlotResponse *response) : m_response(response) {}
@@ -48,13 +48,13 @@ RemoteSlotResponsePrivate::RemoteSlotResponsePrivate(IRemoteSlotResponse *respon
 void RemoteSlotResponsePrivate::emitResponded(const QVariant &response)
 {
     if (settle())
-        QCoreApplication::postEvent(this, new Report(response, nullptr));
+        QCoreApplication::postEvent(this, new Report(response, std::nullopt));
 }
 
 void RemoteSlotResponsePrivate::emitFailed(const ErrorInfo &errorInfo)
 {
     if (settle())
-        QCoreApplication::postEvent(this, new Report(QVariant(), &errorInfo));
+        QCoreApplication::postEvent(this, new Report(QVariant(), errorInfo));
 }
 
 void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
