@@ -1,10 +1,36 @@
 #include "TestObjects.h"
 
+#include "DataStream/StreamHelper.h"
+
 #include <stdexcept>
 #include <utility>
 
 namespace Zeto {
+
+DataStream &operator<<(DataStream &stream, const QList<qint32> &values)
+{
+    stream << qint64(values.size());
+    for (const qint32 value : values)
+        stream << value;
+    return stream;
+}
+
+DataStream &operator>>(DataStream &stream, QList<qint32> &values)
+{
+    qint64 count = 0;
+    stream >> count;
+    values.clear();
+    for (qint64 index = 0; index < count && stream.isValid(); ++index) {
+        qint32 value = 0;
+        stream >> value;
+        values.append(value);
+    }
+    return stream;
+}
+
 namespace Testing {
+
+void registerIntegerList() { registerType<QList<qint32>>(); }
 
 Calculator::Calculator(const QSharedPointer<IConnectionInformation> &connectionInformation)
     : m_connectionInformation(connectionInformation)
@@ -96,6 +122,18 @@ void SlotTarget::touch()
     received.append(QStringLiteral("touched"));
 }
 
+qintptr SlotTarget::handle(qintptr value)
+{
+    received = {QVariant::fromValue(value)};
+    return value;
+}
+
+int SlotTarget::count(const QList<qint32> &values)
+{
+    received = {QVariant::fromValue(values)};
+    return values.size();
+}
+
 void SlotTarget::untagged()
 {
 }
@@ -118,6 +156,10 @@ void Listener::onText(const QString &text)
 {
     received.append(text);
 }
+
+void Listener::onHandle(qintptr value) { received.append(QVariant::fromValue(value)); }
+
+void Listener::onList(const QList<qint32> &values) { received.append(QVariant::fromValue(values)); }
 
 void Listener::touch()
 {

@@ -85,6 +85,9 @@ public Q_SLOTS:
     REMOTE_SLOT Zeto::Testing::Unwritable unwritable();
     REMOTE_SLOT void record(int number, const QString &text);
     REMOTE_SLOT void touch();
+    // Parameters written with Qt's typedefs, as moc records them.
+    REMOTE_SLOT qintptr handle(qintptr value);
+    REMOTE_SLOT int count(const QList<qint32> &values);
     void untagged();
 
 protected Q_SLOTS:
@@ -93,6 +96,8 @@ protected Q_SLOTS:
 Q_SIGNALS:
     REMOTE_SIGNAL void nothing();
     REMOTE_SIGNAL void pair(int number, const QString &text);
+    REMOTE_SIGNAL void handleChanged(qintptr value);
+    REMOTE_SIGNAL void listed(const QList<qint32> &values);
     REMOTE_SIGNAL void eleven(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9, int a10);
 };
 
@@ -109,12 +114,19 @@ public Q_SLOTS:
     void onValue(int value);
     void onPair(int number, const QString &text);
     void onText(const QString &text);
+    void onHandle(qintptr value);
+    void onList(const QList<qint32> &values);
     void touch();
 
 Q_SIGNALS:
     void valueSent(int value);
     void pairSent(int number, const QString &text);
+    void handleSent(qintptr value);
+    void listSent(const QList<qint32> &values);
 };
+
+// Makes QList<qint32>, a template spelt with a typedef, a type that travels.
+void registerIntegerList();
 
 } // namespace Testing
 } // namespace Zeto

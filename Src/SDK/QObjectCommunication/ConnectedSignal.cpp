@@ -4,6 +4,8 @@
 
 #include <QtCore/QThread>
 
+#include <algorithm>
+
 namespace Zeto {
 
 ConnectedSignal::ConnectedSignal(QObject *emitter, int signalIndex, const QByteArray &connectionId,
@@ -34,16 +36,25 @@ std::optional<ErrorInfo> ConnectedSignal::watch(QObject *emitter)
         return makeErrorInfo(InvalidSignalEmitter);
     const QMetaObject *metaObject = emitter->metaObject();
     m_signal = metaObject->method(m_signalIndex);
-    // Only the public signals that the emitter's own class declares.
-    const QByteArray signature = QMetaObject::normalizedSignature(m_signal.methodSignature().constData());
-    if (!m_signal.isValid() || QObjectInfo(metaObject).signalIndex(signature) != m_signalIndex)
+    if (!m_signal.isValid() || !isOwnPublicSignal(metaObject))
         return makeErrorInfo(RemoteSignalNotFound);
     if (m_signal.parameterCount() > MaxSignalParameters)
         return makeErrorInfo(SignalTooBig);
+    for (int parameter = 0; parameter < m_signal.parameterCount(); ++parameter)
+        m_parameterTypes.append(parameterTypeId(m_signal, parameter));
     if (!QMetaObject::connect(emitter, m_signalIndex, this, placeholderSlotIndex(), Qt::DirectConnection))
         return makeErrorInfo(InvalidSignal);
     connect(emitter, &QObject::destroyed, this, [this] { Q_EMIT emitterDestroyed(connectionId()); });
     return std::nullopt;
+}
+
+// Only the public signals that the emitter's own class declares. Compared by
+// index: the declared signature may spell its types with typedefs.
+bool ConnectedSignal::isOwnPublicSignal(const QMetaObject *metaObject) const
+{
+    const QList<MethodInfo> signalList = QObjectInfo(metaObject).signalList();
+    return std::any_of(signalList.cbegin(), signalList.cend(),
+                       [this](const MethodInfo &signal) { return signal.methodIndex() == m_signalIndex; });
 }
 
 void ConnectedSignal::postFailure(const ErrorInfo &errorInfo)
@@ -65,11 +76,10 @@ int ConnectedSignal::qt_metacall(QMetaObject::Call call, int index, void **argum
 
 QVector<QVariant> ConnectedSignal::capture(void **arguments) const
 {
-    const int count = m_signal.parameterCount();
     QVector<QVariant> values;
-    values.reserve(count);
-    for (int parameter = 0; parameter < count; ++parameter)
-        values.append(QVariant(m_signal.parameterType(parameter), arguments[parameter + 1]));
+    values.reserve(m_parameterTypes.size());
+    for (int parameter = 0; parameter < m_parameterTypes.size(); ++parameter)
+        values.append(QVariant(m_parameterTypes.at(parameter), arguments[parameter + 1]));
     return values;
 }
 

@@ -33,11 +33,14 @@ public:
 
 private:
     std::optional<ErrorInfo> watch(QObject *emitter);
+    bool isOwnPublicSignal(const QMetaObject *metaObject) const;
     void postFailure(const ErrorInfo &errorInfo);
     QVector<QVariant> capture(void **arguments) const;
 
     bool m_watching = false;
     QMetaMethod m_signal;
+    // Resolved once: Qt knows no type for a parameter spelt with a typedef.
+    QVector<int> m_parameterTypes;
     int m_signalIndex = -1;
 };
 

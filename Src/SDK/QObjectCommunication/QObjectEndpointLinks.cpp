@@ -126,6 +126,8 @@ void QObjectEndpoint::onConnectionResponse(const ConnectionResponse &response)
     const PendingConnection connection = *pending;
     m_pendingConnections.erase(pending);
     if (!response.success()) {
+        // Nothing may stay linked under the id of a link that was refused.
+        m_linkedReceivers.remove(connectionId);
         Q_EMIT connectionToRemoteObjectFailed(connectionId, response.errorInfo(), true);
         return;
     }

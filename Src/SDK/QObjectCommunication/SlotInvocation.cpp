@@ -1,5 +1,6 @@
 #include "SlotInvocation.h"
 
+#include "../QObjectInfo/MethodInfo.h"
 #include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 
 #include <array>
@@ -27,9 +28,14 @@ SlotInvocation::SlotInvocation(QObject *object, const QMetaMethod &slot, Argumen
 
 std::optional<ConnectionError> SlotInvocation::invoke(const QVector<QVariant> &arguments, QVariant *result) const
 {
-    if (m_slot.parameterCount() > MaxArguments || !argumentsFit(arguments))
+    if (m_slot.parameterCount() > MaxArguments)
         return InvalidMessage;
-    const int returnType = m_slot.returnType();
+    // Qt would refuse the call itself.
+    if (arguments.size() < m_slot.parameterCount())
+        return RemoteSlotNotFound;
+    if (!argumentsFit(arguments))
+        return InvalidMessage;
+    const int returnType = returnTypeId(m_slot);
     if (returnType == QMetaType::UnknownType)
         return UnregisteredArgument;
     *result = returnType == QMetaType::Void || returnType == QMetaType::QVariant ? QVariant()
@@ -45,12 +51,10 @@ std::optional<ConnectionError> SlotInvocation::invoke(const QVector<QVariant> &a
 bool SlotInvocation::argumentsFit(const QVector<QVariant> &arguments) const
 {
     const int parameterCount = m_slot.parameterCount();
-    if (arguments.size() < parameterCount)
-        return false;
     if (m_argumentCount == ExactArguments && arguments.size() != parameterCount)
         return false;
     for (int index = 0; index < parameterCount; ++index) {
-        const int parameterType = m_slot.parameterType(index);
+        const int parameterType = parameterTypeId(m_slot, index);
         if (parameterType != QMetaType::QVariant && arguments.at(index).userType() != parameterType)
             return false;
     }

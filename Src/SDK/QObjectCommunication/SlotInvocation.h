@@ -35,8 +35,8 @@ public:
     // The slot's result (invalid for a void slot) or why it was not called
     // or failed: InvalidMessage for arguments that do not fit,
     // UnregisteredArgument for a result that cannot travel,
-    // RemoteSlotNotFound when Qt refuses the call, RemoteSlotRaisedException
-    // when the slot throws.
+    // RemoteSlotNotFound for fewer arguments than parameters or when Qt
+    // refuses the call, RemoteSlotRaisedException when the slot throws.
     std::optional<ConnectionError> invoke(const QVector<QVariant> &arguments, QVariant *result) const;
 
 private:

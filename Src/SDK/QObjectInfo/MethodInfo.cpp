@@ -39,6 +39,18 @@ QByteArray MethodInfo::canonicalSignature() const
     return canonical.isEmpty() ? qtSignature : canonical;
 }
 
+int parameterTypeId(const QMetaMethod &method, int index)
+{
+    const int typeId = method.parameterType(index);
+    return typeId != QMetaType::UnknownType ? typeId : canonicalTypeId(method.parameterTypes().at(index));
+}
+
+int returnTypeId(const QMetaMethod &method)
+{
+    const int typeId = method.returnType();
+    return typeId != QMetaType::UnknownType ? typeId : canonicalTypeId(method.typeName());
+}
+
 QHash<QByteArray, int> indexByCanonicalSignature(const QList<MethodInfo> &methods)
 {
     QHash<QByteArray, int> indexes;

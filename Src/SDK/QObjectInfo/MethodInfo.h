@@ -45,6 +45,12 @@ private:
     int m_methodIndex;
 };
 
+// The meta type of a parameter or of the result. Qt knows none for a type
+// spelt with a typedef (qintptr, QList<qint32>); that spelling is resolved
+// through the aliases that signatures are canonicalised with.
+int parameterTypeId(const QMetaMethod &method, int index);
+int returnTypeId(const QMetaMethod &method);
+
 // Each method's canonical signature to its index; of two methods with the
 // same signature the later one wins.
 QHash<QByteArray, int> indexByCanonicalSignature(const QList<MethodInfo> &methods);

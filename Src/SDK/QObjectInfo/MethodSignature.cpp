@@ -257,6 +257,11 @@ bool MethodSignature::isSlot() const { return d->isSlot; }
 QByteArray MethodSignature::normalizedSignature() const { return d->normalizedSignature; }
 QByteArray MethodSignature::errorString() const { return d->errorString; }
 
+int canonicalTypeId(const QByteArray &typeName)
+{
+    return QMetaType::type(replaceAliases(QMetaObject::normalizedType(typeName.constData())).constData());
+}
+
 bool areCompatible(const MethodSignature &signal, const MethodSignature &slot)
 {
     const QByteArray signalSignature = signal.normalizedSignature();

@@ -49,6 +49,10 @@ private:
 // or a leading part of them.
 ZETO_PROTOCOL_EXPORT bool areCompatible(const MethodSignature &signal, const MethodSignature &slot);
 
+// The meta type id of a type name after its aliases are replaced, so that
+// QList<qint32> finds QList<int>; UnknownType when Qt knows none.
+int canonicalTypeId(const QByteArray &typeName);
+
 } // namespace Zeto
 
 #endif // ZETO_METHODSIGNATURE_H

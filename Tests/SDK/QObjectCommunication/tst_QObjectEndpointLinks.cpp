@@ -89,12 +89,14 @@ private Q_SLOTS:
     void forwardedCallAfterUnlinkingIsDropped();
     void peerLinksOnlyToItsOwnObjects();
     void responseIsMatchedAgainstTheRequestSent();
+    void refusedLinkLeavesNoReceiver();
     void emissionFromAnotherThread();
 };
 
 void tst_QObjectEndpointLinks::initTestCase()
 {
     qRegisterMetaType<ErrorInfo>();
+    registerIntegerList();
 }
 
 void tst_QObjectEndpointLinks::linking_data()
@@ -119,6 +121,19 @@ void tst_QObjectEndpointLinks::linking_data()
                                       << QByteArray("1touch()") << QVariantList{5} << -1 << false;
     QTest::newRow("local signal to remote slot") << calculator << Ends::LocalToRemote << QByteArray("2valueSent(int)")
                                                  << QByteArray("1setValue(int)") << QVariantList{5} << -1 << false;
+    // Qt keeps the typedefs in the declared signature; the link must still meet the signal by its index.
+    const QVariant handle = QVariant::fromValue(qintptr(7));
+    const QVariant list = QVariant::fromValue(QList<qint32>{1, 2});
+    QTest::newRow("typedef, remote signal") << target << Ends::RemoteToLocal << QByteArray("2handleChanged(qintptr)")
+                                            << QByteArray("1onHandle(qintptr)") << QVariantList{handle} << -1 << false;
+    QTest::newRow("typedef, local signal") << target << Ends::LocalToRemote << QByteArray("2handleSent(qintptr)")
+                                           << QByteArray("1handle(qintptr)") << QVariantList{handle} << -1 << false;
+    QTest::newRow("typedef in a template, remote signal")
+        << target << Ends::RemoteToLocal << QByteArray("2listed(QList<qint32>)") << QByteArray("1onList(QList<int>)")
+        << QVariantList{list} << -1 << false;
+    QTest::newRow("typedef in a template, local signal")
+        << target << Ends::LocalToRemote << QByteArray("2listSent(QList<qint32>)") << QByteArray("1count(QList<int>)")
+        << QVariantList{list} << -1 << false;
     QTest::newRow("incompatible") << calculator << Ends::RemoteToLocal << QByteArray("2valueChanged(int)")
                                   << QByteArray("1onText(QString)") << QVariantList() << int(SignalIncompatibleToSlot)
                                   << true;
@@ -181,6 +196,18 @@ void tst_QObjectEndpointLinks::valuesArrive()
 
     QCOMPARE(linked.listener->received, QVariantList{QVariant(QVariantList{1, QStringLiteral("to the requester")})});
     QCOMPARE(target->received, (QVariantList{2, QStringLiteral("to the server")}));
+
+    // Parameters spelt with typedefs arrive under the types they stand for.
+    linked.listener->received.clear();
+    linked.link(Ends::RemoteToLocal, "2handleChanged(qintptr)", "1onHandle(qintptr)");
+    linked.link(Ends::LocalToRemote, "2listSent(QList<qint32>)", "1count(QList<qint32>)");
+    Q_EMIT target->handleChanged(qintptr(1) << 40);
+    Q_EMIT linked.listener->listSent({3, 4});
+    QVERIFY(linked.peers.couriers.deliverAll());
+
+    QCOMPARE(linked.listener->received, QVariantList{QVariant::fromValue(qintptr(1) << 40)});
+    QCOMPARE(target->received.size(), 1);
+    QCOMPARE(target->received.constFirst().value<QList<qint32>>(), (QList<qint32>{3, 4}));
 }
 
 void tst_QObjectEndpointLinks::disconnection_data()
@@ -309,6 +336,26 @@ void tst_QObjectEndpointLinks::responseIsMatchedAgainstTheRequestSent()
     QCOMPARE(linked.listener->touched, 0);
     // The genuine response comes second and concerns nothing pending.
     QCOMPARE(linked.requester.log.at(1), outcome("error", {}, code(InvalidMessage), false));
+}
+
+void tst_QObjectEndpointLinks::refusedLinkLeavesNoReceiver()
+{
+    LinkedPeers linked(CalculatorClass);
+    QObjectEndpoint &server = *linked.peers.endpoints.server;
+    const QByteArray id =
+        server.connectToRemoteObject(linked.localId, "2valueSent(int)", linked.remoteId, "1setValue(int)");
+    const ConnectionRequest request(id, linked.localId, "2valueSent(int)", linked.remoteId, "1setValue(int)");
+
+    // The peer makes a link of its own under the pending id, then refuses the one asked for.
+    linked.peers.injectToServer(QVariant::fromValue(request));
+    linked.peers.injectToServer(QVariant::fromValue(ConnectionResponse(false, makeErrorInfo(InvalidSignal), request)));
+    const CallSlotRequest forwarded(linked.remoteId, generateId(), "1setValue(int)", {5}, id);
+    linked.peers.injectToServer(QVariant::fromValue(forwarded));
+    QVERIFY(linked.peers.couriers.deliverAll());
+
+    QCOMPARE(qobject_cast<Calculator *>(linked.remote())->value(), 0);
+    QVERIFY(linked.server.log.contains(
+        outcome("callFailed", forwarded.slotCallId(), code(ConnectedReceiverNotFound), false)));
 }
 
 void tst_QObjectEndpointLinks::emissionFromAnotherThread()

@@ -52,6 +52,7 @@ private Q_SLOTS:
 void tst_QObjectEndpointSlotCalls::initTestCase()
 {
     qRegisterMetaType<ErrorInfo>();
+    registerIntegerList();
 }
 
 void tst_QObjectEndpointSlotCalls::calls_data()
@@ -79,6 +80,17 @@ void tst_QObjectEndpointSlotCalls::calls_data()
                                         << QByteArray("qlonglong:1099511627776");
     QTest::newRow("any value for a QVariant") << target << QByteArray("1identity(QVariant)")
                                               << QVector<QVariant>{7} << true << QByteArray("int:7");
+    QTest::newRow("typedef'd parameter") << target << QByteArray("handle")
+                                         << QVector<QVariant>{QVariant::fromValue(qintptr(9))} << true
+                                         << QByteArray("qlonglong:9");
+    QTest::newRow("typedef'd parameter by signature")
+        << target << QByteArray("1handle(qintptr)") << QVector<QVariant>{QVariant::fromValue(qintptr(9))} << true
+        << QByteArray("qlonglong:9");
+    QTest::newRow("typedef in a template")
+        << target << QByteArray("count") << QVector<QVariant>{QVariant::fromValue(QList<qint32>{4, 5, 6})} << true
+        << QByteArray("int:3");
+    QTest::newRow("fewer values than parameters")
+        << target << QByteArray("1record(int,QString)") << QVector<QVariant>{1} << false << code(RemoteSlotNotFound);
     QTest::newRow("argument missing") << target << QByteArray("record") << QVector<QVariant>{1} << false
                                       << code(RemoteSlotNotFound);
     QTest::newRow("protected slot") << target << QByteArray("hidden") << QVector<QVariant>() << false
