@@ -1,9 +1,12 @@
 #include "IRemoteObjectConnection.h"
 
+#include "../ErrorHandler/ErrorInfoRegistration_p.h"
+
 namespace Zeto {
 namespace Client {
 
-IRemoteObjectConnection::IRemoteObjectConnection() = default;
+IRemoteObjectConnection::IRemoteObjectConnection() { registerErrorInfoType(); }
+
 IRemoteObjectConnection::~IRemoteObjectConnection() = default;
 
 } // namespace Client

@@ -1,9 +1,12 @@
 #include "IRemoteSlotResponse.h"
 
+#include "../ErrorHandler/ErrorInfoRegistration_p.h"
+
 namespace Zeto {
 namespace Client {
 
-IRemoteSlotResponse::IRemoteSlotResponse() = default;
+IRemoteSlotResponse::IRemoteSlotResponse() { registerErrorInfoType(); }
+
 IRemoteSlotResponse::~IRemoteSlotResponse() = default;
 
 } // namespace Client

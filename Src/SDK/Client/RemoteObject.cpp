@@ -1,5 +1,7 @@
 #include "RemoteObject.h"
 
+#include "../ErrorHandler/ErrorInfoRegistration_p.h"
+
 #include "Private/RemoteObjectConnection.h"
 #include "Private/RemoteObjectConnectionPrivate.h"
 #include "Private/RemoteObjectPrivate.h"
@@ -14,6 +16,7 @@ RemoteObject::RemoteObject(const char *className, const QUrl &url, const QVarian
                            bool dedicatedConnection)
     : d(new RemoteObjectPrivate(className, url, argument, sslConfiguration, proxy, dedicatedConnection))
 {
+    registerErrorInfoType();
     QObject::connect(d, &RemoteObjectPrivate::connected, this, &RemoteObject::connected);
     QObject::connect(d, &RemoteObjectPrivate::error, this, &RemoteObject::error);
 }

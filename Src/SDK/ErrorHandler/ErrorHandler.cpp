@@ -1,4 +1,5 @@
 #include "ErrorHandler.h"
+#include "ErrorInfoRegistration_p.h"
 
 #include "IErrorHandler.h"
 #include "../DataStream/StreamHelper.h"
@@ -113,20 +114,6 @@ QString sslErrorText(qint32 code)
     return QSslError(known ? QSslError::SslError(code) : QSslError::UnspecifiedError).errorString();
 }
 
-int errorInfoMetaTypeId()
-{
-    static QMutex mutex;
-    static int id = 0;
-    QMutexLocker locker(&mutex);
-    if (id == 0) {
-        id = registerType<ErrorInfo>();
-        // Client signals spell the type without its namespace; the alias lets
-        // string-based and queued connections to them carry it.
-        qRegisterMetaType<ErrorInfo>("ErrorInfo");
-    }
-    return id;
-}
-
 QMutex &mainLock()
 {
     static QMutex mutex;
@@ -142,6 +129,19 @@ QSharedPointer<IErrorHandler> &installedHandler()
 
 } // namespace
 
+int registerErrorInfoType()
+{
+    // Thread-safe once; every later ErrorInfo pays a load, not a lock.
+    static const int id = [] {
+        const int registered = registerType<ErrorInfo>();
+        // Client signals spell the type without its namespace; the alias lets
+        // string-based and queued connections to them carry it.
+        qRegisterMetaType<ErrorInfo>("ErrorInfo");
+        return registered;
+    }();
+    return id;
+}
+
 ErrorInfo::ErrorInfo()
     : ErrorInfo(SocketErrorType, errorFromCode(QAbstractSocket::UnknownSocketError))
 {
@@ -151,7 +151,7 @@ ErrorInfo::ErrorInfo(ErrorType errorType, Error code)
     : type(errorType)
     , error(code)
 {
-    if (errorInfoMetaTypeId() <= 0)
+    if (registerErrorInfoType() <= 0)
         qFatal("Failed to register type against Qt's meta type system.");
 }
 
