@@ -17,6 +17,21 @@ using namespace Zeto;
 using namespace Zeto::Client;
 using namespace Zeto::Testing;
 
+// Built by its factory alone: it has no constructor the server could call.
+class Greeter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Greeter(const QString &greeting) : m_greeting(greeting) {}
+
+public Q_SLOTS:
+    REMOTE_SLOT QString greet(const QString &name) { return m_greeting + name; }
+
+private:
+    const QString m_greeting;
+};
+
 namespace {
 
 const char *const CalculatorName = "Zeto::Testing::Calculator";
@@ -61,6 +76,7 @@ private Q_SLOTS:
     void limitsEachConnection();
     void refusesConnectionsBeyondTheCap_data();
     void refusesConnectionsBeyondTheCap();
+    void servesClassBuiltByItsFactoryAlone();
 
 private:
     // Registers a calculator whose factory notes the registration it came from.
@@ -246,6 +262,19 @@ void tst_ZetoServer::refusesConnectionsBeyondTheCap()
     else
         QTRY_COMPARE(errors.codes, QList<int>{error});
     QCOMPARE(server.connectionCount(), 2);
+}
+
+void tst_ZetoServer::servesClassBuiltByItsFactoryAlone()
+{
+    Server::ZetoServer server;
+    server.registerClass<Greeter>(QStringLiteral("/greet"), [](const QSharedPointer<IConnectionInformation> &) {
+        return new Greeter(QStringLiteral("Hello, "));
+    });
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    RemoteObject greeter("Greeter", localServerUrl(Transport::Plain, server.serverPort(), QStringLiteral("/greet")));
+    QVERIFY(waitUntilConnected(greeter));
+    QCOMPARE(resultOf(greeter.call("greet", QStringLiteral("you"))), QVariant(QStringLiteral("Hello, you")));
 }
 
 QTEST_MAIN(tst_ZetoServer)

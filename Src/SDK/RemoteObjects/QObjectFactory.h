@@ -22,9 +22,14 @@ class QObjectFactory final : public IQObjectFactory
 public:
     using Creator = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
 
+    static constexpr bool IsConstructible = std::is_constructible<T, QSharedPointer<IConnectionInformation>>::value
+        || std::is_default_constructible<T>::value;
+
     QObjectFactory()
         : m_creator(&QObjectFactory::construct)
     {
+        static_assert(IsConstructible,
+                      "T needs a default constructor or one taking the connection information; or give a creator");
     }
 
     explicit QObjectFactory(Creator creator)

@@ -75,15 +75,18 @@ public:
     // one. The factory receives the connection information (the
     // connection's addresses and the client's constructor argument). Without
     // a factory, T is built from the connection information if it has such
-    // a constructor, and default-constructed otherwise. A null object, or an
-    // exception, refuses the request.
+    // a constructor, and default-constructed otherwise; with a factory,
+    // nothing is asked of T's constructors. A null object, or an exception,
+    // refuses the request.
     template <typename T>
-    void registerClass(const QString &path, Factory<T> factory = {}, const QString &host = QString())
+    void registerClass(const QString &path)
     {
-        registerClass(path,
-                      QSharedPointer<IQObjectFactory>(factory ? new QObjectFactory<T>(std::move(factory))
-                                                              : new QObjectFactory<T>),
-                      host);
+        registerClass(path, QSharedPointer<IQObjectFactory>(new QObjectFactory<T>));
+    }
+    template <typename T>
+    void registerClass(const QString &path, Factory<T> factory, const QString &host = QString())
+    {
+        registerClass(path, factoryOf<T>(std::move(factory)), host);
     }
     void registerClass(const QString &path, const QSharedPointer<IQObjectFactory> &factory,
                        const QString &host = QString());
@@ -124,6 +127,17 @@ public:
     int connectionCount() const;
 
 private:
+    // A null factory stands for T's own constructors, where T has one.
+    template <typename T>
+    static QSharedPointer<IQObjectFactory> factoryOf(Factory<T> factory)
+    {
+        if (factory)
+            return QSharedPointer<IQObjectFactory>(new QObjectFactory<T>(std::move(factory)));
+        if constexpr (QObjectFactory<T>::IsConstructible)
+            return QSharedPointer<IQObjectFactory>(new QObjectFactory<T>);
+        qFatal("A class without a constructor the server can call needs a factory.");
+    }
+
     const QScopedPointer<ZetoServerPrivate> d_ptr;
 };
 
