@@ -18,6 +18,24 @@ namespace {
 
 const char *const CalculatorName = "Zeto::Testing::Calculator";
 
+// What reached the application, in order: answers and linked emissions.
+class ArrivalLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    QStringList entries;
+
+    void answer(const QSharedPointer<IRemoteSlotResponse> &response, const QString &name)
+    {
+        QObject::connect(response.data(), &IRemoteSlotResponse::responded, this,
+                         [this, name] { entries.append(name + QStringLiteral(" answered")); });
+    }
+
+public Q_SLOTS:
+    void onValue(int value) { entries.append(QStringLiteral("valueChanged ") + QString::number(value)); }
+};
+
 int connectionsOfThisThread()
 {
     return RemoteObjectPrivate::qRemoteObjectInternalFactories().localData()->sharedConnectionCount();
@@ -46,6 +64,7 @@ private Q_SLOTS:
     void schemeIsPartOfTheSharingKey();
     void endingThreadClosesItsConnections();
     void disconnectFindsEquivalentSignatures();
+    void answersAndEmissionsArriveInTheServersOrder();
     void tls_data();
     void tls();
 
@@ -268,6 +287,26 @@ void tst_RemoteObject::disconnectFindsEquivalentSignatures()
     calculator.call("setValue", 8);
     QCOMPARE(resultOf(calculator.call("add", 0, 0)), QVariant(0));
     QVERIFY(listener.received.isEmpty());
+}
+
+void tst_RemoteObject::answersAndEmissionsArriveInTheServersOrder()
+{
+    RemoteObject calculator(CalculatorName, m_server.url("/calc"));
+    ArrivalLog log;
+    const auto link = RemoteObject::connect(&calculator, SIGNAL(valueChanged(int)), &log, SLOT(onValue(int)));
+    QSignalSpy linked(link.data(), &IRemoteObjectConnection::connected);
+    QVERIFY(linked.wait());
+
+    // The server answers add, then emits inside setValue, then answers it.
+    const auto sum = calculator.call("add", 2, 3);
+    const auto set = calculator.call("setValue", 7);
+    log.answer(sum, QStringLiteral("add"));
+    log.answer(set, QStringLiteral("setValue"));
+
+    QTRY_COMPARE(log.entries.size(), 3);
+    QCOMPARE(log.entries,
+             (QStringList{QStringLiteral("add answered"), QStringLiteral("valueChanged 7"),
+                          QStringLiteral("setValue answered")}));
 }
 
 void tst_RemoteObject::tls_data()

@@ -128,6 +128,8 @@ private:
                                  const QByteArray &slotSignature, const QVector<QVariant> &arguments);
     std::optional<ConnectionError> refusalBeforeSending(const QVector<QVariant> &arguments) const;
     void serveSlotCall(const CallSlotRequest &request);
+    void serveInTurnWithReports(const CallSlotRequest &request);
+    void answerSlotCall(const CallSlotRequest &request);
     std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
     std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
                                                             const QByteArray &normalizedSlot) const;

@@ -106,6 +106,31 @@ std::optional<ConnectionError> QObjectEndpoint::refusalBeforeSending(const QVect
 
 void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
 {
+    const bool reachesApplication = m_linkedReceivers.contains(request.connectionId())
+        && m_registeredObjects.contains(request.objectId())
+        && !m_registeredObjects.value(request.objectId()).isInstantiated();
+    if (reachesApplication)
+        serveInTurnWithReports(request);
+    else
+        answerSlotCall(request);
+}
+
+// What the peer sent before this emission reaches the application two queued
+// steps after it arrived; the emission waits as long, so that the application
+// hears both in the peer's order.
+void QObjectEndpoint::serveInTurnWithReports(const CallSlotRequest &request)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, request] {
+            QMetaObject::invokeMethod(
+                this, [this, request] { answerSlotCall(request); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void QObjectEndpoint::answerSlotCall(const CallSlotRequest &request)
+{
     QVariant result;
     const std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
     if (failure) {
