@@ -179,6 +179,8 @@ void tst_RemoteObject::killedServerIsOneErrorPerObject()
     QTRY_COMPARE(secondConnected.size(), 1);
     Errors firstErrors(&first);
     Errors secondErrors(&second);
+    // Paused, the server cannot answer before it dies.
+    process.pause();
     const auto inFlight = first.call("echo", QStringLiteral("lost"));
     QSignalSpy answered(inFlight.data(), &IRemoteSlotResponse::responded);
 

@@ -5,20 +5,19 @@
 namespace Zeto {
 namespace Client {
 
-RemoteObjectConnection::RemoteObjectConnection() : d(new RemoteObjectConnectionPrivate)
-{
-    using Public = IRemoteObjectConnection;
-    using Private = RemoteObjectConnectionPrivate;
-    connect(d, &Private::connected, this, &Public::connected, Qt::QueuedConnection);
-    connect(d, &Private::disconnected, this, &Public::disconnected, Qt::QueuedConnection);
-    connect(d, &Private::failed, this, &Public::failed, Qt::QueuedConnection);
-}
+RemoteObjectConnection::RemoteObjectConnection() : d(new RemoteObjectConnectionPrivate(this)) {}
 
 RemoteObjectConnection::~RemoteObjectConnection() { delete d; }
 
 void RemoteObjectConnection::setTimeout(int milliseconds) { d->setTimeout(milliseconds); }
 
 RemoteObjectConnectionPrivate *RemoteObjectConnection::d_func() const { return d; }
+
+// The second step of a report ends here.
+bool RemoteObjectConnection::event(QEvent *event)
+{
+    return RemoteObjectConnectionPrivate::deliverReport(event, this) || IRemoteObjectConnection::event(event);
+}
 
 } // namespace Client
 } // namespace Zeto

@@ -24,6 +24,9 @@ public:
 
     RemoteObjectConnectionPrivate *d_func() const;
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     RemoteObjectConnectionPrivate *const d;
 };

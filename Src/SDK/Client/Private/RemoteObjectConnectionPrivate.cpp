@@ -1,14 +1,39 @@
 #include "RemoteObjectConnectionPrivate.h"
 
+#include "../IRemoteObjectConnection.h"
+#include "HandleReport.h"
+
+#include <QtCore/QCoreApplication>
+
 namespace Zeto {
 namespace Client {
+
+namespace {
+
+// Both halves declare the same three signals.
+template <typename Half>
+void emitReport(Half *half, const HandleReport &report)
+{
+    switch (report.kind()) {
+    case HandleReport::Connected: Q_EMIT half->connected(); break;
+    case HandleReport::Disconnected: Q_EMIT half->disconnected(); break;
+    case HandleReport::Failed: Q_EMIT half->failed(report.error()); break;
+    case HandleReport::Responded: break;
+    }
+}
+
+} // namespace
+
+RemoteObjectConnectionPrivate::RemoteObjectConnectionPrivate(IRemoteObjectConnection *connection)
+    : m_connection(connection)
+{}
 
 void RemoteObjectConnectionPrivate::emitConnected()
 {
     if (m_stage != AwaitingConnection)
         return;
     enter(Linked);
-    QMetaObject::invokeMethod(this, "emitConnectedInternal", Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new HandleReport(HandleReport::Connected));
 }
 
 void RemoteObjectConnectionPrivate::emitDisconnected()
@@ -16,7 +41,7 @@ void RemoteObjectConnectionPrivate::emitDisconnected()
     if (m_stage == Ended)
         return;
     enter(Ended);
-    QMetaObject::invokeMethod(this, "emitDisconnectedInternal", Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new HandleReport(HandleReport::Disconnected));
 }
 
 void RemoteObjectConnectionPrivate::emitFailed(const ErrorInfo &error)
@@ -24,7 +49,7 @@ void RemoteObjectConnectionPrivate::emitFailed(const ErrorInfo &error)
     if (!isAwaitingAnswer())
         return;
     enter(Ended);
-    QMetaObject::invokeMethod(this, "emitFailedInternal", Qt::QueuedConnection, Q_ARG(Zeto::ErrorInfo, error));
+    QCoreApplication::postEvent(this, new HandleReport(HandleReport::Failed, QVariant(), error));
 }
 
 void RemoteObjectConnectionPrivate::awaitDisconnection()
@@ -68,11 +93,17 @@ void RemoteObjectConnectionPrivate::restartDeadline()
         m_deadline.stop();
 }
 
-void RemoteObjectConnectionPrivate::emitConnectedInternal() { Q_EMIT connected(); }
+bool RemoteObjectConnectionPrivate::deliverReport(QEvent *event, IRemoteObjectConnection *connection)
+{
+    return HandleReport::deliver(event, connection, &emitReport<IRemoteObjectConnection>);
+}
 
-void RemoteObjectConnectionPrivate::emitDisconnectedInternal() { Q_EMIT disconnected(); }
-
-void RemoteObjectConnectionPrivate::emitFailedInternal(ErrorInfo error) { Q_EMIT failed(error); }
+// The first step: the report goes on to the public half.
+bool RemoteObjectConnectionPrivate::event(QEvent *event)
+{
+    return HandleReport::deliver(event, this, &emitReport<RemoteObjectConnectionPrivate>, m_connection)
+        || QObject::event(event);
+}
 
 } // namespace Client
 } // namespace Zeto

@@ -10,8 +10,10 @@
 namespace Zeto {
 namespace Client {
 
-// The half of a link handle that the library reports to; each report is
-// queued twice, as for a slot response. The handle follows the link through
+class IRemoteObjectConnection;
+
+// The half of a link handle that the library reports to; each report takes
+// the two queued steps of a slot response's. The handle follows the link through
 // its requests and ends with disconnected() or failed(): a report that does
 // not fit (a second outcome of the connect request, a failure once linked,
 // anything once ended) is dropped.
@@ -21,7 +23,8 @@ class ZETO_PROTOCOL_EXPORT RemoteObjectConnectionPrivate : public QObject
     Q_DISABLE_COPY(RemoteObjectConnectionPrivate)
 
 public:
-    RemoteObjectConnectionPrivate() = default;
+    // The public half that repeats the reports; it owns this object.
+    explicit RemoteObjectConnectionPrivate(IRemoteObjectConnection *connection);
 
     void emitConnected();
     void emitDisconnected();
@@ -34,6 +37,10 @@ public:
     // 0 or less removes it.
     void setTimeout(int milliseconds);
 
+    // Emits a report that has come through both steps from the public half;
+    // false for any other event.
+    static bool deliverReport(QEvent *event, IRemoteObjectConnection *connection);
+
 Q_SIGNALS:
     void connected();
     void disconnected();
@@ -42,13 +49,9 @@ Q_SIGNALS:
     void timedOut();
 
 protected:
+    bool event(QEvent *event) override;
     // The deadline is the only timer this object runs.
     void timerEvent(QTimerEvent *event) override;
-
-private Q_SLOTS:
-    void emitConnectedInternal();
-    void emitDisconnectedInternal();
-    void emitFailedInternal(Zeto::ErrorInfo error);
 
 private:
     enum Stage { AwaitingConnection, Linked, AwaitingDisconnection, Ended };
@@ -57,6 +60,7 @@ private:
     void enter(Stage stage);
     void restartDeadline();
 
+    IRemoteObjectConnection *const m_connection;
     QBasicTimer m_deadline;
     int m_timeout = 0;
     Stage m_stage = AwaitingConnection;

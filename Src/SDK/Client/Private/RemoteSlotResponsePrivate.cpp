@@ -1,60 +1,41 @@
 #include "RemoteSlotResponsePrivate.h"
 
 #include "../IRemoteSlotResponse.h"
+#include "HandleReport.h"
 #include "RemoteObjectInternal.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QEvent>
 
-#include <optional>
-
 namespace Zeto {
 namespace Client {
 
-// One report on its way through the two steps.
-class RemoteSlotResponsePrivate::Report : public QEvent
+namespace {
+
+// Both halves declare the same two signals.
+template <typename Half>
+void emitReport(Half *half, const HandleReport &report)
 {
-public:
-    Report(const QVariant &response, std::optional<ErrorInfo> failure)
-        : QEvent(type())
-        , m_response(response)
-        , m_failure(failure)
-    {
-    }
+    if (report.kind() == HandleReport::Failed)
+        Q_EMIT half->failed(report.error());
+    else
+        Q_EMIT half->responded(report.response());
+}
 
-    static QEvent::Type type()
-    {
-        static const auto registered = QEvent::Type(QEvent::registerEventType());
-        return registered;
-    }
-
-    // Both halves declare the same two signals.
-    template <typename Handle>
-    void emitFrom(Handle *handle) const
-    {
-        if (m_failure)
-            Q_EMIT handle->failed(*m_failure);
-        else
-            Q_EMIT handle->responded(m_response);
-    }
-
-private:
-    QVariant m_response;
-    std::optional<ErrorInfo> m_failure;
-};
+} // namespace
 
 RemoteSlotResponsePrivate::RemoteSlotResponsePrivate(IRemoteSlotResponse *response) : m_response(response) {}
 
 void RemoteSlotResponsePrivate::emitResponded(const QVariant &response)
 {
     if (settle())
-        QCoreApplication::postEvent(this, new Report(response, std::nullopt));
+        QCoreApplication::postEvent(this, new HandleReport(HandleReport::Responded, response));
 }
 
 void RemoteSlotResponsePrivate::emitFailed(const ErrorInfo &errorInfo)
 {
     if (settle())
-        QCoreApplication::postEvent(this, new Report(QVariant(), errorInfo));
+        QCoreApplication::postEvent(this, new HandleReport(HandleReport::Failed, QVariant(), errorInfo));
 }
 
 void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
@@ -71,21 +52,14 @@ void RemoteSlotResponsePrivate::awaitAnswerFrom(RemoteObjectInternal *caller) { 
 
 bool RemoteSlotResponsePrivate::deliverReport(QEvent *event, IRemoteSlotResponse *response)
 {
-    if (event->type() != Report::type())
-        return false;
-    static_cast<const Report *>(event)->emitFrom(response);
-    return true;
+    return HandleReport::deliver(event, response, &emitReport<IRemoteSlotResponse>);
 }
 
 // The first step: the report goes on to the public half.
 bool RemoteSlotResponsePrivate::event(QEvent *event)
 {
-    if (event->type() != Report::type())
-        return QObject::event(event);
-    const auto *report = static_cast<const Report *>(event);
-    report->emitFrom(this);
-    QCoreApplication::postEvent(m_response, new Report(*report));
-    return true;
+    return HandleReport::deliver(event, this, &emitReport<RemoteSlotResponsePrivate>, m_response)
+        || QObject::event(event);
 }
 
 void RemoteSlotResponsePrivate::timerEvent(QTimerEvent *)

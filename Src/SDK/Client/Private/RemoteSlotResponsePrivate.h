@@ -21,10 +21,7 @@ class RemoteObjectInternal;
 // The first report settles the call: every later one is dropped, so whatever
 // races to settle it (the answer, the deadline, a loss) is heard once.
 //
-// Every call makes a handle, so both steps are posted events rather than
-// queued connections: no connection is made or torn down per call, and a
-// report is one allocation a step. The private half's own signals are
-// emitted at the first step, as a queued connection would have seen them.
+// The private half's own signals are emitted at the first step.
 class ZETO_PROTOCOL_EXPORT RemoteSlotResponsePrivate : public QObject
 {
     Q_OBJECT
@@ -59,8 +56,6 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    class Report;
-
     bool settle();
 
     IRemoteSlotResponse *const m_response;
