@@ -25,7 +25,7 @@ class RemoteObjectInternal;
 // queued connections: no connection is made or torn down per call, and a
 // report is one allocation a step. The private half's own signals are
 // emitted at the first step, as a queued connection would have seen them.
-class ZETO_PROTOCOL_EXPORT RemoteSlotResponsePrivate : public QObject
+class ZETO_PRIVATE_EXPORT RemoteSlotResponsePrivate : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteSlotResponsePrivate)
