@@ -1,7 +1,7 @@
 #ifndef CALCULATOR_H
 #define CALCULATOR_H
 
-#include <RemoteObjects/IConnectionInformation.h>
+#include <ZetoSdk/IConnectionInformation>
 #include <ZetoSdk/RemoteTags>
 
 #include <QtCore/QObject>

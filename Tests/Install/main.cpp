@@ -1,16 +1,24 @@
 // Streams a QVariant through the installed SDK and reads it back: proves that
-// the installed headers compile on their own and that the exported symbols,
+// the installed headers compile on their own, behind the one prefix ZetoSdk/,
+// and that the exported symbols,
 // the type registry among them, are reachable from an application. The remote
 // tags must vanish for the compiler in front of a declaration, and a remote
 // object reports from the event loop.
 
+#include <ZetoSdk/ConnectionInfo>
 #include <ZetoSdk/DataStream>
+#include <ZetoSdk/ErrorInfo>
+#include <ZetoSdk/IErrorHandler>
+#include <ZetoSdk/IRemoteObjectConnection>
+#include <ZetoSdk/IRemoteSlotResponse>
 #include <ZetoSdk/RemoteObject>
 #include <ZetoSdk/RemoteTags>
 #include <ZetoSdk/StreamHelper>
 
-// The paths of earlier releases keep working.
-#include <DataStream/DataStream.h>
+// The SDK's own folders are no include roots of an application.
+#if __has_include(<DataStream/DataStream.h>) || __has_include(<Client/RemoteObject.h>) || __has_include(<ZetoGlobal.h>)
+#error "The installed package puts the SDK's module folders on the include path"
+#endif
 
 #include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>

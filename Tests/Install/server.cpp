@@ -2,9 +2,14 @@
 // installed client library, in one process: proves that an application can
 // build a server from the package alone.
 
+#include <ZetoSdk/IConnectionInformation>
 #include <ZetoSdk/RemoteObject>
 #include <ZetoSdk/RemoteTags>
 #include <ZetoSdk/ZetoServer>
+
+#if __has_include(<ZetoServer/ZetoServer.h>) || __has_include(<RemoteObjects/IQObjectFactory.h>)
+#error "The installed package puts the server's or the SDK's folders on the include path"
+#endif
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
@@ -14,6 +19,12 @@
 class Adder : public QObject
 {
     Q_OBJECT
+
+public:
+    explicit Adder(const QSharedPointer<Zeto::IConnectionInformation> &connectionInformation)
+    {
+        Q_UNUSED(connectionInformation)
+    }
 
 public Q_SLOTS:
     REMOTE_SLOT int add(int first, int second) { return first + second; }

@@ -21,7 +21,7 @@ class Messenger;
 // routes incoming envelopes by messenger id, and agrees with the peer's broker
 // on the end of each messenger. Courier errors and invalid values from the
 // peer reach every messenger through error().
-class ZETO_PROTOCOL_EXPORT MessageBroker : public QObject
+class ZETO_PRIVATE_EXPORT MessageBroker : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(MessageBroker)

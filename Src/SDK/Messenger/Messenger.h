@@ -15,7 +15,7 @@ class MessageBroker;
 
 // One conversation with the peer's messenger of the same id, multiplexed with
 // all others over the broker's courier. Made by MessageBroker::createMessenger.
-class ZETO_PROTOCOL_EXPORT Messenger : public QObject
+class ZETO_PRIVATE_EXPORT Messenger : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(Messenger)

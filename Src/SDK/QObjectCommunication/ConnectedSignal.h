@@ -15,7 +15,7 @@ namespace Zeto {
 //
 // A watcher lives in its emitter's thread, so that it is never deleted while
 // an emission runs through it; its owner lets it go with deleteLater().
-class ZETO_PROTOCOL_EXPORT ConnectedSignal : public ConnectedSignalPrivate
+class ZETO_PRIVATE_EXPORT ConnectedSignal : public ConnectedSignalPrivate
 {
 public:
     // Signals with more parameters cannot be forwarded in one call.

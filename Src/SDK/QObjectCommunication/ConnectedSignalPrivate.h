@@ -13,7 +13,7 @@ namespace Zeto {
 // The signals and the placeholder slot of a signal watcher. The watched
 // signal is connected to the placeholder by index; ConnectedSignal takes the
 // call over while the raw argument pointers are still at hand.
-class ZETO_PROTOCOL_EXPORT ConnectedSignalPrivate : public QObject
+class ZETO_PRIVATE_EXPORT ConnectedSignalPrivate : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(ConnectedSignalPrivate)

@@ -13,7 +13,7 @@ namespace Zeto {
 
 // Creates endpoints in pairs with the peer: a local one on request, and the
 // peer's counterpart when the peer asks.
-class ZETO_PROTOCOL_EXPORT IQObjectEndpointFactory : public QObject
+class ZETO_PRIVATE_EXPORT IQObjectEndpointFactory : public QObject
 {
     Q_OBJECT
 

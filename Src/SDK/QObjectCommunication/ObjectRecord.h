@@ -15,7 +15,7 @@ class RemoteQObjectInfo;
 // A local object that the peer may reach, and what of it the peer may reach:
 // every public signal and slot its own class declares when the application
 // registered it, only the tagged ones when it was created for the peer.
-class ZETO_PROTOCOL_EXPORT ObjectRecord
+class ZETO_PRIVATE_EXPORT ObjectRecord
 {
 public:
     // No object: offers nothing.

@@ -12,7 +12,7 @@ namespace Zeto {
 // connection's endpoints holds it, so that a peer cannot grow our tables
 // without end by spreading its requests over many endpoints. Endpoints
 // report what they hold; a request that finds no room is refused.
-class ZETO_PROTOCOL_EXPORT PeerQuota
+class ZETO_PRIVATE_EXPORT PeerQuota
 {
 public:
     enum Resource {

@@ -41,7 +41,7 @@ class Messenger;
 // class serves the peer's requests and makes requests of its own; every
 // outcome is a signal, on both sides, whose isRequester tells whether this
 // side asked.
-class ZETO_PROTOCOL_EXPORT QObjectEndpoint : public QObject
+class ZETO_PRIVATE_EXPORT QObjectEndpoint : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(QObjectEndpoint)

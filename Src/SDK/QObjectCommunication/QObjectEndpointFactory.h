@@ -20,7 +20,7 @@ class Messenger;
 // Pairs endpoints over the messenger of a well-known id, which both peers
 // open without asking, so that the first endpoint can be requested at once.
 // One broker carries at most one factory. The factory owns no endpoint.
-class ZETO_PROTOCOL_EXPORT QObjectEndpointFactory : public IQObjectEndpointFactory
+class ZETO_PRIVATE_EXPORT QObjectEndpointFactory : public IQObjectEndpointFactory
 {
     Q_OBJECT
     Q_DISABLE_COPY(QObjectEndpointFactory)

@@ -16,7 +16,7 @@ namespace Zeto {
 // Qt does not compare argument types with parameter types on a direct call,
 // so a mismatch would hand the slot the bits of another type: every argument
 // is checked first, and a mismatch never reaches the slot.
-class ZETO_PROTOCOL_EXPORT SlotInvocation
+class ZETO_PRIVATE_EXPORT SlotInvocation
 {
 public:
     // The most generic arguments a QMetaMethod takes.

@@ -11,7 +11,7 @@ namespace Zeto {
 // Normalized forms of the SLOT-coded signatures a peer sends, so that the
 // same signature is parsed once and not for every call. Bounded: emptied
 // when full, which is cheaper than evicting entries one by one.
-class ZETO_PROTOCOL_EXPORT SlotSignatureCache
+class ZETO_PRIVATE_EXPORT SlotSignatureCache
 {
 public:
     static constexpr int MaxEntries = 32;

@@ -14,7 +14,7 @@ namespace Zeto {
 
 // One signal or slot of a class, as its meta-object describes it. Every field
 // is one of Qt's implicitly shared values, so copies are cheap.
-class ZETO_PROTOCOL_EXPORT MethodInfo
+class ZETO_PRIVATE_EXPORT MethodInfo
 {
 public:
     explicit MethodInfo(const QMetaMethod &method);

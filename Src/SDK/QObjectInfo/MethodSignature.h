@@ -17,7 +17,7 @@ class MethodSignatureData;
 // The text comes from a peer: parsing never logs and never throws, and refuses
 // texts whose size or nesting would make Qt's normalisation costly, and texts
 // holding a NUL byte, where Qt's normalisation would stop reading.
-class ZETO_PROTOCOL_EXPORT MethodSignature
+class ZETO_PRIVATE_EXPORT MethodSignature
 {
 public:
     // Longest coded text that is parsed at all, and its deepest "<" nesting.
@@ -47,7 +47,7 @@ private:
 // Whether a link from the signal to the slot is possible: both parsed, coded
 // as signal and slot respectively, and the slot takes the signal's arguments
 // or a leading part of them.
-ZETO_PROTOCOL_EXPORT bool areCompatible(const MethodSignature &signal, const MethodSignature &slot);
+ZETO_PRIVATE_EXPORT bool areCompatible(const MethodSignature &signal, const MethodSignature &slot);
 
 // The meta type id of a type name after its aliases are replaced, so that
 // QList<qint32> finds QList<int>; UnknownType when Qt knows none.

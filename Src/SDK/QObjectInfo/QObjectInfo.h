@@ -15,7 +15,7 @@ class QObjectInfoData;
 // canonical signature. Nothing inherited is listed, so neither QObject's
 // deleteLater() nor a base class's slots become reachable through a subclass.
 // Built once for an object, then only read.
-class ZETO_PROTOCOL_EXPORT QObjectInfo
+class ZETO_PRIVATE_EXPORT QObjectInfo
 {
 public:
     // A null meta-object is a caller's error and ends the process.

@@ -8,7 +8,7 @@ namespace Zeto {
 
 // The serving side's description of one accepted connection: every object
 // instantiated over it learns the connection and its own argument.
-class ZETO_PROTOCOL_EXPORT ConnectionInformationFactory : public IConnectionInformationFactory
+class ZETO_PRIVATE_EXPORT ConnectionInformationFactory : public IConnectionInformationFactory
 {
 public:
     explicit ConnectionInformationFactory(const ConnectionInfo &connectionInfo);

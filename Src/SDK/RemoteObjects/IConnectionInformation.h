@@ -10,7 +10,7 @@ namespace Zeto {
 
 // What an object created for a peer learns about its creation: the
 // connection it serves and the argument the peer's application gave.
-class ZETO_PROTOCOL_EXPORT IConnectionInformation
+class ZETO_PRIVATE_EXPORT IConnectionInformation
 {
 public:
     virtual ~IConnectionInformation();

@@ -10,7 +10,7 @@
 namespace Zeto {
 
 // Describes one connection to the objects that a peer instantiates over it.
-class ZETO_PROTOCOL_EXPORT IConnectionInformationFactory
+class ZETO_PRIVATE_EXPORT IConnectionInformationFactory
 {
 public:
     virtual ~IConnectionInformationFactory();

@@ -14,7 +14,7 @@ QT_END_NAMESPACE
 namespace Zeto {
 
 // Makes the objects of one class that peers may instantiate.
-class ZETO_PROTOCOL_EXPORT IQObjectFactory
+class ZETO_PRIVATE_EXPORT IQObjectFactory
 {
 public:
     virtual ~IQObjectFactory();

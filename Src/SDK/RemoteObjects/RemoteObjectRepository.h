@@ -12,7 +12,7 @@ namespace Zeto {
 
 // The classes that peers may instantiate, by URL path and optionally host.
 // An implicitly shared value: every endpoint of a connection holds a copy.
-class ZETO_PROTOCOL_EXPORT RemoteObjectRepository
+class ZETO_PRIVATE_EXPORT RemoteObjectRepository
 {
 public:
     // An entry for a path answers requests for that path on any host; one

@@ -10,7 +10,7 @@
 namespace Zeto {
 
 // One class that peers may instantiate under a URL.
-class ZETO_PROTOCOL_EXPORT RemoteObjectRepositoryEntry
+class ZETO_PRIVATE_EXPORT RemoteObjectRepositoryEntry
 {
 public:
     // The only kind whose objects peers may create.

@@ -15,7 +15,7 @@ class RemoteQObjectInfoData;
 // and slots, those tagged REMOTE_SIGNAL or REMOTE_SLOT (see RemoteTags.h), and
 // the slots tagged as HTTP handlers. A badly tagged method is left out with a
 // warning that says how to tag it.
-class ZETO_PROTOCOL_EXPORT RemoteQObjectInfo
+class ZETO_PRIVATE_EXPORT RemoteQObjectInfo
 {
 public:
     enum class HttpVerb { Post, Get, Put, Patch, Delete };

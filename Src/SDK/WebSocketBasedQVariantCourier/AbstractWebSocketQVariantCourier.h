@@ -51,7 +51,7 @@ struct CourierTiming
 // it: the handshake messages go through the subclass, then every binary
 // message is one frame. Any failure detaches the courier from its socket and
 // is reported once through error().
-class ZETO_PROTOCOL_EXPORT AbstractWebSocketQVariantCourier : public IQVariantCourier
+class ZETO_PRIVATE_EXPORT AbstractWebSocketQVariantCourier : public IQVariantCourier
 {
     Q_OBJECT
     Q_DISABLE_COPY(AbstractWebSocketQVariantCourier)

@@ -11,7 +11,7 @@ namespace Zeto {
 
 // Carries whole QVariants between two peers. After error() the courier
 // receives nothing more, and what it is still asked to send reaches nobody.
-class ZETO_PROTOCOL_EXPORT IQVariantCourier : public QObject
+class ZETO_PRIVATE_EXPORT IQVariantCourier : public QObject
 {
     Q_OBJECT
 

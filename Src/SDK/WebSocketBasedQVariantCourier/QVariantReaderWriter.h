@@ -29,7 +29,7 @@ struct FrameSettings
 // follows, a flag byte (0x00 plain, 0x01 compressed) and the value's stream
 // form. Holds the work buffers and streams only, so one instance per thread
 // serves every courier of that thread without allocating in the steady state.
-class ZETO_PROTOCOL_EXPORT QVariantReaderWriter
+class ZETO_PRIVATE_EXPORT QVariantReaderWriter
 {
 public:
     // No frame, and no value's stream form, is larger than this.

@@ -40,17 +40,17 @@ struct ClientReply
 // Empty when the message is not exactly the expected JSON object, a number is
 // not finite or out of range, the algorithm has no digest, the version is
 // below 1 or the token is empty or longer than MaxTokenLength.
-ZETO_PROTOCOL_EXPORT std::optional<ServerHello> parseServerHello(const QByteArray &message);
-ZETO_PROTOCOL_EXPORT std::optional<ClientReply> parseClientReply(const QByteArray &message);
+ZETO_PRIVATE_EXPORT std::optional<ServerHello> parseServerHello(const QByteArray &message);
+ZETO_PRIVATE_EXPORT std::optional<ClientReply> parseClientReply(const QByteArray &message);
 
 // Compact JSON, keys in alphabetical order.
-ZETO_PROTOCOL_EXPORT QByteArray serializeServerHello(const ServerHello &hello);
-ZETO_PROTOCOL_EXPORT QByteArray serializeClientReply(const ClientReply &reply);
+ZETO_PRIVATE_EXPORT QByteArray serializeServerHello(const ServerHello &hello);
+ZETO_PRIVATE_EXPORT QByteArray serializeClientReply(const ClientReply &reply);
 
 // 128 lowercase hex characters from a fresh UUID and the system's random source.
-ZETO_PROTOCOL_EXPORT QString makeHandshakeToken();
+ZETO_PRIVATE_EXPORT QString makeHandshakeToken();
 // 128 lowercase hex characters: these characters, not the raw digest, are the key.
-ZETO_PROTOCOL_EXPORT QByteArray deriveHmacKey(const QString &serverToken, const QString &clientToken);
+ZETO_PRIVATE_EXPORT QByteArray deriveHmacKey(const QString &serverToken, const QString &clientToken);
 
 } // namespace Zeto
 

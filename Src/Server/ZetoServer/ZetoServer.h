@@ -1,8 +1,8 @@
 #ifndef ZETO_SERVER_ZETOSERVER_H
 #define ZETO_SERVER_ZETOSERVER_H
 
-#include <RemoteObjects/IQObjectFactory.h>
-#include <RemoteObjects/QObjectFactory.h>
+#include "../../SDK/RemoteObjects/IQObjectFactory.h"
+#include "../../SDK/RemoteObjects/QObjectFactory.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QScopedPointer>

@@ -10,7 +10,7 @@ class RemoteObjectConnectionPrivate;
 
 // The application's half of a link handle: it repeats, from the event loop,
 // what its private half reports.
-class ZETO_PROTOCOL_EXPORT RemoteObjectConnection : public IRemoteObjectConnection
+class ZETO_PRIVATE_EXPORT RemoteObjectConnection : public IRemoteObjectConnection
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteObjectConnection)

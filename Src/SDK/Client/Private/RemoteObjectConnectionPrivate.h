@@ -17,7 +17,7 @@ class IRemoteObjectConnection;
 // its requests and ends with disconnected() or failed(): a report that does
 // not fit (a second outcome of the connect request, a failure once linked,
 // anything once ended) is dropped.
-class ZETO_PROTOCOL_EXPORT RemoteObjectConnectionPrivate : public QObject
+class ZETO_PRIVATE_EXPORT RemoteObjectConnectionPrivate : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteObjectConnectionPrivate)

@@ -28,7 +28,7 @@ class RemoteSlotResponsePrivate;
 // instantiate the remote class, the application's requests queued until the
 // object exists, and the routing of each answer to the handle that waits
 // for it. Handles are watched, never owned: a dropped handle is not told.
-class ZETO_PROTOCOL_EXPORT RemoteObjectInternal : public QObject
+class ZETO_PRIVATE_EXPORT RemoteObjectInternal : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteObjectInternal)

@@ -25,7 +25,7 @@ class WebSocketBasedClientRemoteObjectInternalFactory;
 // The state of a RemoteObject: its machinery from the thread's factory, the
 // one error per loss that the application sees, and what becomes of the
 // handles still waiting when the object is lost.
-class ZETO_PROTOCOL_EXPORT RemoteObjectPrivate : public QObject
+class ZETO_PRIVATE_EXPORT RemoteObjectPrivate : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteObjectPrivate)

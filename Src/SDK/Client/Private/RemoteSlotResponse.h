@@ -10,7 +10,7 @@ class RemoteSlotResponsePrivate;
 
 // The application's half of a slot response: it repeats, from the event
 // loop, what its private half reports.
-class ZETO_PROTOCOL_EXPORT RemoteSlotResponse : public IRemoteSlotResponse
+class ZETO_PRIVATE_EXPORT RemoteSlotResponse : public IRemoteSlotResponse
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteSlotResponse)

@@ -22,7 +22,7 @@ class RemoteObjectInternal;
 // races to settle it (the answer, the deadline, a loss) is heard once.
 //
 // The private half's own signals are emitted at the first step.
-class ZETO_PROTOCOL_EXPORT RemoteSlotResponsePrivate : public QObject
+class ZETO_PRIVATE_EXPORT RemoteSlotResponsePrivate : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(RemoteSlotResponsePrivate)

@@ -11,7 +11,7 @@ namespace Client {
 
 // Whether a URL names a server this library can reach: scheme zeto (plain)
 // or zetos (TLS), a host and a port. Checked once, on construction.
-class ZETO_PROTOCOL_EXPORT ValidatedUrl
+class ZETO_PRIVATE_EXPORT ValidatedUrl
 {
 public:
     // Stands for a missing port, so that port 65535 itself is refused too.

@@ -23,7 +23,7 @@ class WebSocketBasedClientZetoConnection;
 // One per thread: makes the machinery of each remote object and chooses its
 // connection. Remote objects of a thread share a connection when host, port,
 // scheme, TLS configuration and proxy agree, unless one asks for its own.
-class ZETO_PROTOCOL_EXPORT WebSocketBasedClientRemoteObjectInternalFactory : public QObject
+class ZETO_PRIVATE_EXPORT WebSocketBasedClientRemoteObjectInternalFactory : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(WebSocketBasedClientRemoteObjectInternalFactory)

@@ -27,7 +27,7 @@ class RemoteObjectInternal;
 // remote objects made on it. It finishes once the last of them has gone, or
 // when the connection itself fails; a failure that concerns one remote
 // object only lets that object go.
-class ZETO_PROTOCOL_EXPORT WebSocketBasedClientZetoConnection : public QObject
+class ZETO_PRIVATE_EXPORT WebSocketBasedClientZetoConnection : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(WebSocketBasedClientZetoConnection)
