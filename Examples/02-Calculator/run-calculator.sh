@@ -39,6 +39,7 @@ exec {server_output}<"$SERVER_OUTPUT"
 
 # The server announces its port once it listens. Everything it prints goes
 # to the log; reading stops at the end of its output or after 10 s of silence.
+: >"$SERVER_LOG"
 port=""
 while IFS= read -r -t 10 line <&"$server_output"; do
     printf '%s\n' "$line" >>"$SERVER_LOG"
