@@ -13,6 +13,7 @@
 # It builds bench_RemoteCalls in build/release first; valgrind is installed
 # with the other packages if it is missing.
 set -euo pipefail
+shopt -s inherit_errexit
 
 readonly REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 readonly CALLS="${1:-1000}"
@@ -34,32 +35,40 @@ trap 'rm -rf "$work"' EXIT
 # process, the server included, logs to a file of its own in the directory.
 run_under() {
     local tool="$1" system="$2" calls="$3" directory="$4"
-    shift 4
     mkdir -p "$directory"
-    valgrind --tool="$tool" --trace-children=yes "--log-file=$directory/log.%p" "$@" \
+    valgrind --tool="$tool" --trace-children=yes "--log-file=$directory/log.%p" \
+        "--$tool-out-file=$directory/$tool.out.%p" \
         "$BENCHMARK" --profile "$system" --calls "$calls" >/dev/null
 }
 
 # The number after the label in the log of the side's process.
 figure_of() {
-    local directory="$1" side="$2" label="$3" log
+    local directory="$1" side="$2" label="$3" log logged figure=""
     for log in "$directory"/log.*; do
+        logged=client
         if grep -q -- "Command: .* --serve " "$log"; then
-            [[ "$side" == server ]] || continue
-        else
-            [[ "$side" == client ]] || continue
+            logged=server
         fi
-        sed -n "s/^==[0-9]*== $label *\([0-9,]*\).*/\1/p" "$log" | tr -d ,
-        return
+        if [[ "$logged" == "$side" ]]; then
+            figure="$(sed -n "s/^==[0-9]*== $label *\([0-9,]*\).*/\1/p" "$log" | tr -d ,)"
+            break
+        fi
     done
-    echo "profile-call: no $side process logged in $directory" >&2
-    exit 1
+    if [[ -z "$figure" ]]; then
+        echo "profile-call: the $side logged no \"$label\" in $directory" >&2
+        exit 1
+    fi
+    echo "$figure"
 }
 
-# Per call, from the runs with N and 2N calls.
+# Per call, in units of the given size: the difference between the runs of
+# 2N and N calls, over N.
 per_call() {
-    local single="$1" double="$2"
-    awk -v single="$single" -v double="$double" -v calls="$CALLS" 'BEGIN { print (double - single) / calls }'
+    local tool="$1" system="$2" side="$3" label="$4" unit="$5" single double
+    single="$(figure_of "$work/$system.$tool.$CALLS" "$side" "$label")"
+    double="$(figure_of "$work/$system.$tool.$((2 * CALLS))" "$side" "$label")"
+    awk -v single="$single" -v double="$double" -v calls="$CALLS" -v unit="$unit" \
+        'BEGIN { printf "%.1f", (double - single) / calls / unit }'
 }
 
 measure() {
@@ -67,13 +76,7 @@ measure() {
     for tool in callgrind dhat; do
         for calls in "$CALLS" "$((2 * CALLS))"; do
             echo "profile-call: $system, $calls calls under $tool" >&2
-            if [[ "$tool" == callgrind ]]; then
-                run_under callgrind "$system" "$calls" "$work/$system.$tool.$calls" \
-                    "--callgrind-out-file=$work/$system.$tool.$calls/callgrind.out.%p"
-            else
-                run_under dhat "$system" "$calls" "$work/$system.$tool.$calls" \
-                    "--dhat-out-file=$work/$system.$tool.$calls/dhat.out.%p"
-            fi
+            run_under "$tool" "$system" "$calls" "$work/$system.$tool.$calls"
         done
     done
 }
@@ -85,17 +88,17 @@ report() {
     printf '%-6s %-7s %14s %12s\n' system side instructions allocations
     for system in "${SYSTEMS[@]}"; do
         for side in "${SIDES[@]}"; do
-            instructions="$(per_call "$(figure_of "$work/$system.callgrind.$CALLS" "$side" "Collected :")" \
-                "$(figure_of "$work/$system.callgrind.$((2 * CALLS))" "$side" "Collected :")")"
-            allocations="$(per_call "$(figure_of "$work/$system.dhat.$CALLS" "$side" "Total:.*bytes in")" \
-                "$(figure_of "$work/$system.dhat.$((2 * CALLS))" "$side" "Total:.*bytes in")")"
-            printf '%-6s %-7s %13.1fk %12.1f\n' "$system" "$side" "$(awk -v n="$instructions" 'BEGIN { print n / 1000 }')" \
-                "$allocations"
+            instructions="$(per_call callgrind "$system" "$side" "Collected :" 1000)"
+            allocations="$(per_call dhat "$system" "$side" "Total:.*bytes in" 1)"
+            printf '%-6s %-7s %13sk %12s\n' "$system" "$side" "$instructions" "$allocations"
         done
     done
-    printf '\ninstructions: callgrind'"'"'s Ir; allocations: heap blocks allocated (malloc, calloc, realloc, new) as\n'
-    printf 'counted by valgrind'"'"'s DHAT. ours: RemoteObject and ZetoServer over zeto://; QtRO: Qt Remote Objects,\n'
-    printf 'dynamic replica over tcp://. Both under Qt'"'"'s default event dispatcher unless QT_NO_GLIB is set.\n'
+    cat <<'EOF'
+
+instructions: callgrind's Ir; allocations: heap blocks allocated (malloc, calloc, realloc, new) as
+counted by valgrind's DHAT. ours: RemoteObject and ZetoServer over zeto://; QtRO: Qt Remote Objects,
+dynamic replica over tcp://. Both under Qt's default event dispatcher unless QT_NO_GLIB is set.
+EOF
 }
 
 for system in "${SYSTEMS[@]}"; do
