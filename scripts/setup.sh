@@ -17,6 +17,7 @@ readonly PACKAGES=(
     clang llvm libclang-rt-14-dev    # sanitizers, libFuzzer, readable stack traces
     libqt5remoteobjects5-dev         # baseline for the benchmarks
     openssl                          # the calculator demo's certificate over TLS
+    valgrind                         # scripts/profile-call.sh
 )
 
 missing_packages() {

@@ -17,6 +17,10 @@ namespace Bench {
 
 // Runs the event loop until done() holds; false after timeoutInMs.
 bool runUntil(const std::function<bool()> &done, int timeoutInMs = 30 * 1000);
+// For a run under a profiler: from now on runUntil() sleeps until the next
+// event instead of polling, so that the work done is counted and not the
+// turns spent waiting for it, and every wait is ten times as patient.
+void runUnderProfiler();
 
 // The program again, with "--serve <role>" and the arguments, as the server
 // side of a measurement. It prints "port <n>" once it listens and ends when

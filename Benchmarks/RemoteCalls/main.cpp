@@ -11,8 +11,13 @@
 // event dispatcher and again with QT_NO_GLIB=1.
 //
 //     bench_RemoteCalls [--quick] [--case NAME]
+//     bench_RemoteCalls --profile SYSTEM --calls N
 //
 // --case measures that case alone ("add", "1 KiB" or "64 KiB"), for profiling.
+// --profile makes N pipelined add calls with one system ("ours" or "QtRO")
+// after a warm-up and measures nothing, under the event dispatcher it is
+// given: two runs with different N under an instruction counter differ by
+// the calls' own work (scripts/profile-call.sh).
 
 #include "BenchmarkProcess.h"
 #include "CallingSides.h"
@@ -25,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -32,8 +38,12 @@ namespace {
 constexpr int Outstanding = 100;
 constexpr int WarmUpCalls = 20;
 constexpr int CountedCalls = 20;
+// Enough for every buffer and cache on the way to have reached its size.
+constexpr int ProfileWarmUpCalls = 500;
 const QString QuickOption = QStringLiteral("--quick");
 const QString CaseOption = QStringLiteral("--case");
+const QString ProfileOption = QStringLiteral("--profile");
+const QString CallsOption = QStringLiteral("--calls");
 
 struct Case
 {
@@ -251,11 +261,11 @@ int reportGoals(const QVector<Goal> &goals)
     return missed;
 }
 
-// The case named after --case, or an empty name for all.
-QString selectedCase(const QStringList &arguments)
+// The word after the option, or an empty one without it.
+QString optionValue(const QStringList &arguments, const QString &option)
 {
-    const int option = arguments.indexOf(CaseOption);
-    return option >= 0 ? arguments.value(option + 1) : QString();
+    const int index = arguments.indexOf(option);
+    return index >= 0 ? arguments.value(index + 1) : QString();
 }
 
 int measureThisDispatcher(bool quick, const QString &onlyCase)
@@ -285,6 +295,29 @@ int measureThisDispatcher(bool quick, const QString &onlyCase)
     return EXIT_SUCCESS;
 }
 
+std::unique_ptr<CallingSide> callingSide(const QString &system, quint16 port, const CallCase &callCase)
+{
+    if (system == Servers::Ours)
+        return std::make_unique<OurSide>(port, callCase);
+    return std::make_unique<QtRemoteObjectsSide>(port, callCase);
+}
+
+int profile(const QString &system, int calls)
+{
+    if (system != Servers::Ours && system != Servers::QtRemoteObjects)
+        Bench::fail(QStringLiteral("only %1 and %2 can be profiled").arg(Servers::Ours, Servers::QtRemoteObjects));
+    if (calls <= 0)
+        Bench::fail(QStringLiteral("%1 needs a positive number of calls").arg(CallsOption));
+    Bench::runUnderProfiler();
+    const Bench::ServerProcess server(system);
+    const std::unique_ptr<CallingSide> side = callingSide(system, server.port(), CallCase());
+    pipelinedCallsPerSecond(*side, ProfileWarmUpCalls);
+    pipelinedCallsPerSecond(*side, calls);
+    std::printf("%s: %d pipelined add calls after %d (event dispatcher %s)\n", qPrintable(system), calls,
+                ProfileWarmUpCalls, qPrintable(Bench::eventDispatcherName()));
+    return EXIT_SUCCESS;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -293,7 +326,10 @@ int main(int argc, char **argv)
     const QString role = Bench::servedRole(application.arguments());
     if (!role.isEmpty())
         return Servers::serve(role);
+    const QString profiled = optionValue(application.arguments(), ProfileOption);
+    if (!profiled.isEmpty())
+        return profile(profiled, optionValue(application.arguments(), CallsOption).toInt());
     const bool quick = application.arguments().contains(QuickOption);
-    const QString onlyCase = selectedCase(application.arguments());
+    const QString onlyCase = optionValue(application.arguments(), CaseOption);
     return Bench::runUnderEachDispatcher([quick, onlyCase] { return measureThisDispatcher(quick, onlyCase); });
 }

@@ -31,15 +31,22 @@ if $tls; then
     client_tls=(--tls "$CERTIFICATE")
 fi
 
-"$SERVER" "${server_tls[@]}" 0 >"$SERVER_LOG" 2>&1 &
+readonly SERVER_OUTPUT="$WORK_DIR/server.fifo"
+mkfifo "$SERVER_OUTPUT"
+"$SERVER" "${server_tls[@]}" 0 >"$SERVER_OUTPUT" 2>&1 &
 readonly SERVER_PID=$!
+exec {server_output}<"$SERVER_OUTPUT"
 
+# The server announces its port once it listens. Everything it prints goes
+# to the log; reading stops at the end of its output or after 10 s of silence.
+: >"$SERVER_LOG"
 port=""
-for _ in $(seq 100); do
-    port="$(sed -n 's/^listening on port \([0-9]\+\)$/\1/p' "$SERVER_LOG")"
-    [[ -n "$port" ]] && break
-    kill -0 "$SERVER_PID" 2>/dev/null || break
-    sleep 0.1
+while IFS= read -r -t 10 line <&"$server_output"; do
+    printf '%s\n' "$line" >>"$SERVER_LOG"
+    if [[ "$line" =~ ^listening\ on\ port\ ([0-9]+)$ ]]; then
+        port="${BASH_REMATCH[1]}"
+        break
+    fi
 done
 if [[ -z "$port" ]]; then
     echo "run-calculator: the server announced no port" >&2
@@ -47,6 +54,10 @@ if [[ -z "$port" ]]; then
     cat "$SERVER_LOG" >&2
     exit 1
 fi
+# The rest, until the server ends.
+cat <&"$server_output" >>"$SERVER_LOG" &
+readonly LOG_COPY_PID=$!
+exec {server_output}<&-
 
 echo "--- client (server on port $port) ---"
 "$CLIENT" "${client_tls[@]}" "$port"
@@ -55,6 +66,7 @@ client_status=$?
 kill -TERM "$SERVER_PID"
 wait "$SERVER_PID"
 server_status=$?
+wait "$LOG_COPY_PID"
 echo "--- server ---"
 cat "$SERVER_LOG"
 

@@ -3,6 +3,7 @@
 #include "Client/Private/RemoteSlotResponse.h"
 #include "Client/Private/RemoteSlotResponsePrivate.h"
 
+#include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QRegularExpression>
 #include <QtTest/QSignalSpy>
 
@@ -51,6 +52,11 @@ void waitForQueuedReports()
     QSignalSpy heard(&marker, &IRemoteSlotResponse::responded);
     marker.d_func()->emitResponded(QVariant());
     heard.wait(5000);
+}
+
+bool hasDeadline(QObject *library)
+{
+    return !QAbstractEventDispatcher::instance(library->thread())->registeredTimers(library).isEmpty();
 }
 
 } // namespace Testing

@@ -40,6 +40,10 @@ QString failure(const QString &name, const ErrorInfo &errorInfo);
 // heard: one more report, queued as they are, arrives after them.
 void waitForQueuedReports();
 
+// Whether a handle's library half still has a deadline to pass: its
+// deadline is the only timer it runs.
+bool hasDeadline(QObject *library);
+
 } // namespace Testing
 } // namespace Zeto
 
