@@ -28,6 +28,7 @@
 #include <RemoteObjects/QObjectFactory.h>
 #include <RemoteObjects/RemoteTags.h>
 #include <WebSocketBasedQVariantCourier/IQVariantCourier.h>
+#include <WebSocketBasedQVariantCourier/QVariantReaderWriter.h>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QHash>
@@ -91,7 +92,15 @@ class ScriptedCourier : public Zeto::IQVariantCourier
     Q_OBJECT
 
 public:
-    void sendQVariant(const QVariant &qVariant) override { sent.append(qVariant); }
+    // Writes what the server answers, as the real courier would.
+    bool sendQVariant(const QVariant &qVariant) override
+    {
+        QByteArray streamForm;
+        if (!Zeto::QVariantReaderWriter::forCurrentThread().writeStreamForm(streamForm, qVariant))
+            return false;
+        sent.append(qVariant);
+        return true;
+    }
     void receive(const QVariant &qVariant) { Q_EMIT receivedQVariant(qVariant); }
 
     QVariantList sent;

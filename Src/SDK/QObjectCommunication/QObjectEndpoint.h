@@ -126,7 +126,6 @@ private:
     // Slot calls.
     QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
                                  const QByteArray &slotSignature, const QVector<QVariant> &arguments);
-    std::optional<ConnectionError> refusalBeforeSending(const QVector<QVariant> &arguments) const;
     void serveSlotCall(const CallSlotRequest &request);
     std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
     std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
@@ -164,7 +163,7 @@ private:
     QByteArray addRecord(const QByteArray &objectId, const ObjectRecord &record);
     void failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError);
     bool isRegisteredHere(const QByteArray &objectId) const;
-    void send(const QVariant &message);
+    bool send(const QVariant &message);
     void reportInvalidMessage();
     PeerQuota::Amounts usage() const;
     void reportUsage();
