@@ -9,7 +9,6 @@
 
 #include <DataStream/StreamHelper.h>
 #include <Messenger/Message.h>
-#include <Messenger/MessageBroker.h>
 #include <Messenger/Messages/MessengerFinishedRequest.h>
 #include <Messenger/Messages/MessengerFinishedResponse.h>
 #include <QObjectCommunication/Messages/CallSlotRequest.h>
@@ -22,12 +21,14 @@
 #include <QObjectCommunication/Messages/InstantiateQObjectRequest.h>
 #include <QObjectCommunication/Messages/InstantiateQObjectResponse.h>
 #include <QObjectCommunication/Messages/InstantiatedQObjectDestroyedEvent.h>
+#include <QObjectCommunication/ProtocolStackAssembly.h>
 #include <QObjectCommunication/QObjectEndpoint.h>
 #include <QObjectCommunication/QObjectEndpointFactory.h>
 #include <RemoteObjects/ConnectionInformationFactory.h>
 #include <RemoteObjects/QObjectFactory.h>
 #include <RemoteObjects/RemoteTags.h>
 #include <WebSocketBasedQVariantCourier/IQVariantCourier.h>
+#include <WebSocketBasedQVariantCourier/QVariantReaderWriter.h>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QHash>
@@ -91,7 +92,15 @@ class ScriptedCourier : public Zeto::IQVariantCourier
     Q_OBJECT
 
 public:
-    void sendQVariant(const QVariant &qVariant) override { sent.append(qVariant); }
+    // Writes what the server answers, as the real courier would.
+    bool sendQVariant(const QVariant &qVariant) override
+    {
+        QByteArray streamForm;
+        if (!Zeto::QVariantReaderWriter::forCurrentThread().writeStreamForm(streamForm, qVariant))
+            return false;
+        sent.append(qVariant);
+        return true;
+    }
     void receive(const QVariant &qVariant) { Q_EMIT receivedQVariant(qVariant); }
 
     QVariantList sent;
@@ -244,7 +253,6 @@ private:
     void send(const QByteArray &messengerId, const QVariant &payload) const;
 
     QSharedPointer<ScriptedCourier> m_courier{new ScriptedCourier};
-    QSharedPointer<Zeto::MessageBroker> m_broker{new Zeto::MessageBroker(m_courier)};
     QSharedPointer<Zeto::QObjectEndpointFactory> m_factory;
     QList<QSharedPointer<Zeto::QObjectEndpoint>> m_endpoints;
     QPointer<Target> m_target;
@@ -263,10 +271,9 @@ Zeto::RemoteObjectRepository repository(QPointer<Target> *target)
 }
 
 Connection::Connection()
-    : m_factory(new Zeto::QObjectEndpointFactory(
-          repository(&m_target), m_broker,
-          QSharedPointer<Zeto::IConnectionInformationFactory>(
-              new Zeto::ConnectionInformationFactory(Zeto::ConnectionInfo()))))
+    : m_factory(Zeto::assembleProtocolStack(m_courier, repository(&m_target),
+                                            QSharedPointer<Zeto::IConnectionInformationFactory>(
+                                                new Zeto::ConnectionInformationFactory(Zeto::ConnectionInfo()))))
 {
     QObject::connect(m_factory.data(), &Zeto::IQObjectEndpointFactory::newEndpoint,
                      [this](const QSharedPointer<Zeto::QObjectEndpoint> &endpoint) { m_endpoints.append(endpoint); });

@@ -4,8 +4,6 @@
 #include "TestRepository.h"
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QRegularExpression>
-#include <QtTest/QTest>
 
 namespace Zeto {
 namespace Testing {
@@ -56,12 +54,6 @@ QByteArray EndpointPeers::instantiate(const QByteArray &className, const QUrl &u
 QByteArray outcome(const char *signal, const QByteArray &id, const QByteArray &detail, bool flag)
 {
     return QByteArray(signal) + ' ' + id.left(8) + ' ' + detail + ' ' + (flag ? "true" : "false");
-}
-
-void expectUnwritableWarnings()
-{
-    for (int warning = 0; warning < 2; ++warning)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Zeto::Testing::Unwritable")));
 }
 
 QByteArray code(ConnectionError error)

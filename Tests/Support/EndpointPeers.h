@@ -60,8 +60,6 @@ private:
 };
 
 QByteArray outcome(const char *signal, const QByteArray &id, const QByteArray &detail, bool flag);
-// The stream's two warnings when a value holds an Unwritable.
-void expectUnwritableWarnings();
 // An error code as outcome details show it.
 QByteArray code(ConnectionError error);
 // "type:value", or "invalid".

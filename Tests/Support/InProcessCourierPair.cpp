@@ -1,16 +1,22 @@
 #include "InProcessCourierPair.h"
 
+#include "WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDeadlineTimer>
 
 namespace Zeto {
 namespace Testing {
 
-void InProcessCourier::sendQVariant(const QVariant &qVariant)
+bool InProcessCourier::sendQVariant(const QVariant &qVariant)
 {
+    QByteArray streamForm;
+    if (!QVariantReaderWriter::forCurrentThread().writeStreamForm(streamForm, qVariant))
+        return false;
     m_sentQVariants.append(qVariant);
     if (!m_failed && m_peer)
         m_peer->receiveLater(qVariant);
+    return true;
 }
 
 QVariantList InProcessCourier::sentQVariants() const

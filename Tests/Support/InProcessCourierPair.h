@@ -12,14 +12,15 @@ namespace Testing {
 
 // One end of an in-process transport. What it sends reaches its peer through
 // the event loop, as over a socket, and is recorded for the test to inspect.
+// Like a socket's courier, it refuses a value that cannot be written.
 class InProcessCourier : public IQVariantCourier
 {
     Q_OBJECT
 
 public:
-    void sendQVariant(const QVariant &qVariant) override;
+    bool sendQVariant(const QVariant &qVariant) override;
 
-    // Everything handed to sendQVariant, in order, including what was sent
+    // Everything sendQVariant accepted, in order, including what was sent
     // after an error and so reached nobody.
     QVariantList sentQVariants() const;
     void clearSentQVariants();

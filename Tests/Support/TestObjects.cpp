@@ -2,6 +2,9 @@
 
 #include "DataStream/StreamHelper.h"
 
+#include <QtCore/QRegularExpression>
+#include <QtTest/QTest>
+
 #include <stdexcept>
 #include <utility>
 
@@ -164,6 +167,30 @@ void Listener::onList(const QList<qint32> &values) { received.append(QVariant::f
 void Listener::touch()
 {
     ++touched;
+}
+
+void expectUnwritableWarnings()
+{
+    for (int warning = 0; warning < 2; ++warning)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Zeto::Testing::Unwritable")));
+}
+
+int CountedWrites::writes = 0;
+
+int CountedWrites::registerType() { return Zeto::registerType<CountedWrites>(); }
+
+DataStream &operator<<(DataStream &stream, const CountedWrites &counted)
+{
+    ++CountedWrites::writes;
+    return stream << qint32(counted.value);
+}
+
+DataStream &operator>>(DataStream &stream, CountedWrites &counted)
+{
+    qint32 value = 0;
+    stream >> value;
+    counted.value = value;
+    return stream;
 }
 
 } // namespace Testing

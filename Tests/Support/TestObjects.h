@@ -1,6 +1,7 @@
 #ifndef ZETO_TESTOBJECTS_H
 #define ZETO_TESTOBJECTS_H
 
+#include "DataStream/DataStream.h"
 #include "RemoteObjects/IConnectionInformation.h"
 #include "RemoteObjects/RemoteTags.h"
 
@@ -67,6 +68,22 @@ struct Unwritable
     int value = 0;
 };
 
+// A type whose writes to the stream are counted, once registered.
+struct CountedWrites
+{
+    static int registerType();
+    // Writes of any value of this type since the count was last set.
+    static int writes;
+
+    int value = 0;
+};
+
+// The stream's two warnings when a value holds an Unwritable.
+void expectUnwritableWarnings();
+
+DataStream &operator<<(DataStream &stream, const CountedWrites &counted);
+DataStream &operator>>(DataStream &stream, CountedWrites &counted);
+
 // The edge cases of calls and links, as a class created for a peer.
 class SlotTarget : public Calculator
 {
@@ -132,5 +149,6 @@ void registerIntegerList();
 } // namespace Zeto
 
 Q_DECLARE_METATYPE(Zeto::Testing::Unwritable)
+Q_DECLARE_METATYPE(Zeto::Testing::CountedWrites)
 
 #endif // ZETO_TESTOBJECTS_H

@@ -58,10 +58,7 @@ QSharedPointer<Messenger> MessageBroker::createMessenger(const QByteArray &messe
     return QSharedPointer<Messenger>(messenger, &QObject::deleteLater);
 }
 
-void MessageBroker::sendMessage(const Message &message)
-{
-    sendQVariant(QVariant::fromValue(message));
-}
+bool MessageBroker::sendMessage(const Message &message) { return sendQVariant(QVariant::fromValue(message)); }
 
 void MessageBroker::onReceivedQVariant(const QVariant &qVariant)
 {
@@ -123,11 +120,7 @@ void MessageBroker::onMessengerDestroyed(Messenger *messenger)
     sendQVariant(QVariant::fromValue(MessengerFinishedRequest(messengerId)));
 }
 
-void MessageBroker::sendQVariant(const QVariant &qVariant)
-{
-    if (m_courier)
-        m_courier->sendQVariant(qVariant);
-}
+bool MessageBroker::sendQVariant(const QVariant &qVariant) { return !m_courier || m_courier->sendQVariant(qVariant); }
 
 void MessageBroker::reportInvalidMessage()
 {

@@ -35,7 +35,8 @@ public:
     // Null, with a critical log, for an empty id or one that is live already.
     // Releasing the last reference deletes the messenger later on its thread.
     QSharedPointer<Messenger> createMessenger(const QByteArray &messengerId);
-    void sendMessage(const Message &message);
+    // False when the envelope cannot be written: then nothing is sent.
+    bool sendMessage(const Message &message);
 
 Q_SIGNALS:
     void error(Zeto::ErrorInfo errorInfo);
@@ -46,7 +47,7 @@ private:
     void onMessengerFinishedResponse(const QByteArray &messengerId);
     void onMessage(const Message &message);
     void onMessengerDestroyed(Messenger *messenger);
-    void sendQVariant(const QVariant &qVariant);
+    bool sendQVariant(const QVariant &qVariant);
     void reportInvalidMessage();
 
     QHash<QByteArray, Messenger *> m_messengers;

@@ -28,10 +28,9 @@ QByteArray Messenger::messengerId() const
     return m_messengerId;
 }
 
-void Messenger::sendMessage(const QVariant &message)
+bool Messenger::sendMessage(const QVariant &message)
 {
-    if (!m_finished && m_broker)
-        m_broker->sendMessage(Message(m_messengerId, message));
+    return m_finished || !m_broker || m_broker->sendMessage(Message(m_messengerId, message));
 }
 
 void Messenger::deliver(const QVariant &message)

@@ -30,8 +30,9 @@ public:
 
     // Does nothing once the messenger has finished or the broker is gone: the
     // peer has forgotten the id, and a message for it would fail the whole
-    // connection there.
-    void sendMessage(const QVariant &message);
+    // connection there. False only when the message cannot be written, and
+    // then nothing is sent.
+    bool sendMessage(const QVariant &message);
 
 Q_SIGNALS:
     void receivedMessage(QVariant message);

@@ -3,7 +3,6 @@
 #include "../Messenger/Id.h"
 #include "../Messenger/Messenger.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
-#include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 #include "ConnectedSignal.h"
 #include "Messages/CallSlotRequest.h"
 #include "Messages/CallSlotResponse.h"
@@ -104,12 +103,10 @@ QByteArray QObjectEndpoint::instantiateQObject(const QByteArray &className, cons
     const QByteArray objectId = generateId();
     if (m_finished) {
         failInstantiationLater(objectId, ConnectionDropped);
-    } else if (!QVariantReaderWriter::forCurrentThread().canWrite(argument)) {
-        // Sent, it would be lost on the way and the object would wait forever.
+    } else if (!send(QVariant::fromValue(InstantiateQObjectRequest(className, objectId, url, argument)))) {
         failInstantiationLater(objectId, UnregisteredArgument);
     } else {
         m_pendingInstantiations.insert(objectId);
-        send(QVariant::fromValue(InstantiateQObjectRequest(className, objectId, url, argument)));
     }
     return objectId;
 }
@@ -283,11 +280,9 @@ void QObjectEndpoint::reportUsage()
     m_reportedUsage = now;
 }
 
-void QObjectEndpoint::send(const QVariant &message)
-{
-    if (!m_finished)
-        m_messenger->sendMessage(message);
-}
+// False when the message cannot be written. Nothing is sent then, and its
+// operation fails at once instead of waiting forever for an answer.
+bool QObjectEndpoint::send(const QVariant &message) { return m_finished || m_messenger->sendMessage(message); }
 
 void QObjectEndpoint::reportInvalidMessage()
 {

@@ -126,7 +126,6 @@ private:
     // Slot calls.
     QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
                                  const QByteArray &slotSignature, const QVector<QVariant> &arguments);
-    std::optional<ConnectionError> refusalBeforeSending(const QVector<QVariant> &arguments) const;
     void serveSlotCall(const CallSlotRequest &request);
     void serveInTurnWithReports(const CallSlotRequest &request);
     void answerSlotCall(const CallSlotRequest &request);
@@ -166,7 +165,7 @@ private:
     QByteArray addRecord(const QByteArray &objectId, const ObjectRecord &record);
     void failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError);
     bool isRegisteredHere(const QByteArray &objectId) const;
-    void send(const QVariant &message);
+    bool send(const QVariant &message);
     void reportInvalidMessage();
     PeerQuota::Amounts usage() const;
     void reportUsage();

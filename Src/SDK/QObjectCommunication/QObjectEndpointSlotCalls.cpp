@@ -4,14 +4,11 @@
 #include "QObjectEndpoint.h"
 
 #include "../Messenger/Id.h"
-#include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 #include "Messages/CallSlotRequest.h"
 #include "Messages/CallSlotResponse.h"
 #include "SlotInvocation.h"
 
 #include <QtCore/QMetaObject>
-
-#include <algorithm>
 
 namespace Zeto {
 
@@ -38,13 +35,6 @@ QByteArray slotSignatureOf(const char *slotName, const QVector<QVariant> &argume
     return signature;
 }
 
-bool areWritable(const QVector<QVariant> &arguments)
-{
-    QVariantReaderWriter &writer = QVariantReaderWriter::forCurrentThread();
-    return std::all_of(arguments.cbegin(), arguments.cend(),
-                       [&writer](const QVariant &argument) { return writer.canWrite(argument); });
-}
-
 } // namespace
 
 QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const char *slotName,
@@ -64,11 +54,12 @@ QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const QByteArra
     const QByteArray slotCallId = generateId();
     if (!isValidId(objectId) || slotSignature.isEmpty() || arguments.size() > SlotInvocation::MaxArguments) {
         failSlotCallLater(slotCallId, InvalidMessage);
-    } else if (const std::optional<ConnectionError> refusal = refusalBeforeSending(arguments)) {
-        failSlotCallLater(slotCallId, *refusal);
+    } else if (m_finished) {
+        failSlotCallLater(slotCallId, ConnectionDropped);
+    } else if (!send(QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})))) {
+        failSlotCallLater(slotCallId, UnregisteredArgument);
     } else {
         m_pendingSlotCalls.insert(slotCallId);
-        send(QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})));
     }
     return slotCallId;
 }
@@ -80,28 +71,19 @@ QByteArray QObjectEndpoint::callConnectedSlot(const QByteArray &connectionId, co
     if (!isValidId(connectionId) || !isValidId(receiverObjectId) || slotSignature.isEmpty()
         || arguments.size() > SlotInvocation::MaxArguments) {
         failSlotCallLater(slotCallId, InvalidMessage);
-    } else if (const std::optional<ConnectionError> refusal = refusalBeforeSending(arguments)) {
-        failSlotCallLater(slotCallId, *refusal);
+    } else if (m_finished) {
+        failSlotCallLater(slotCallId, ConnectionDropped);
     } else if (!m_quota->hasRoomFor(PeerQuota::WaitingCalls)) {
         failSlotCallLater(slotCallId, PeerNotResponding);
         m_quota->reportExhausted(PeerQuota::WaitingCalls);
+    } else if (!send(QVariant::fromValue(
+                   CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)))) {
+        failSlotCallLater(slotCallId, UnregisteredArgument);
     } else {
         m_pendingForwardedCalls.insert(slotCallId);
         reportUsage();
-        send(QVariant::fromValue(CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)));
     }
     return slotCallId;
-}
-
-// Sent, such a request would be lost on the way and its caller would wait
-// forever.
-std::optional<ConnectionError> QObjectEndpoint::refusalBeforeSending(const QVector<QVariant> &arguments) const
-{
-    if (m_finished)
-        return ConnectionDropped;
-    if (!areWritable(arguments))
-        return UnregisteredArgument;
-    return std::nullopt;
 }
 
 void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
@@ -132,14 +114,16 @@ void QObjectEndpoint::serveInTurnWithReports(const CallSlotRequest &request)
 void QObjectEndpoint::answerSlotCall(const CallSlotRequest &request)
 {
     QVariant result;
-    const std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
+    std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
+    if (!failure
+        && !send(QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {}))))
+        failure = UnregisteredArgument;
     if (failure) {
         const ErrorInfo errorInfo = makeErrorInfo(*failure);
         send(QVariant::fromValue(
             CallSlotResponse(false, request.objectId(), request.slotCallId(), QVariant(), errorInfo)));
         Q_EMIT slotCallFailed(request.slotCallId(), errorInfo, false);
     } else {
-        send(QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {})));
         Q_EMIT slotCalled(request.slotCallId(), result, false);
     }
 }

@@ -1,7 +1,6 @@
 #include "SlotInvocation.h"
 
 #include "../QObjectInfo/MethodInfo.h"
-#include "../WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 
 #include <array>
 
@@ -40,12 +39,7 @@ std::optional<ConnectionError> SlotInvocation::invoke(const QVector<QVariant> &a
         return UnregisteredArgument;
     *result = returnType == QMetaType::Void || returnType == QMetaType::QVariant ? QVariant()
                                                                                   : QVariant(returnType, nullptr);
-    if (const std::optional<ConnectionError> failure = call(arguments, result))
-        return failure;
-    // Sent, a result that cannot be written would be lost on the way.
-    if (result->isValid() && !QVariantReaderWriter::forCurrentThread().canWrite(*result))
-        return UnregisteredArgument;
-    return std::nullopt;
+    return call(arguments, result);
 }
 
 bool SlotInvocation::argumentsFit(const QVector<QVariant> &arguments) const

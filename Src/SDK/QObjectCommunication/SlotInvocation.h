@@ -34,7 +34,7 @@ public:
 
     // The slot's result (invalid for a void slot) or why it was not called
     // or failed: InvalidMessage for arguments that do not fit,
-    // UnregisteredArgument for a result that cannot travel,
+    // UnregisteredArgument for a result of a type Qt does not know,
     // RemoteSlotNotFound for fewer arguments than parameters or when Qt
     // refuses the call, RemoteSlotRaisedException when the slot throws.
     std::optional<ConnectionError> invoke(const QVector<QVariant> &arguments, QVariant *result) const;

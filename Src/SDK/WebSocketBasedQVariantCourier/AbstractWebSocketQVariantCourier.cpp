@@ -130,19 +130,9 @@ AbstractWebSocketQVariantCourier::~AbstractWebSocketQVariantCourier()
     detach();
 }
 
-void AbstractWebSocketQVariantCourier::sendQVariant(const QVariant &qVariant)
+bool AbstractWebSocketQVariantCourier::sendQVariant(const QVariant &qVariant)
 {
-    switch (m_state) {
-    case State::Handshaking:
-        if (m_webSocket->state() != QAbstractSocket::UnconnectedState)
-            m_pendingQVariants.append(qVariant);
-        break;
-    case State::Running:
-        sendFrame(qVariant);
-        break;
-    case State::Failed:
-        break;
-    }
+    return m_state == State::Running ? sendFrame(qVariant) : queueStreamForm(qVariant);
 }
 
 QAbstractSocket *AbstractWebSocketQVariantCourier::tcpSocket() const
@@ -170,10 +160,13 @@ void AbstractWebSocketQVariantCourier::completeHandshake(const FrameSettings &fr
     m_frameSettings = frameSettings;
     m_state = State::Running;
     m_tcpSocket = tcpSocket();
-    const QList<QVariant> pending = std::exchange(m_pendingQVariants, {});
+    const QList<QByteArray> pending = std::exchange(m_pendingStreamForms, {});
     // Any of them may fail the courier, and the rest must not follow.
-    for (const QVariant &qVariant : pending)
-        sendQVariant(qVariant);
+    for (const QByteArray &streamForm : pending) {
+        if (m_state != State::Running)
+            return;
+        sendQueuedFrame(streamForm);
+    }
 }
 
 void AbstractWebSocketQVariantCourier::failHandshake()
@@ -269,7 +262,7 @@ void AbstractWebSocketQVariantCourier::onKeepAliveTick()
 void AbstractWebSocketQVariantCourier::detach()
 {
     m_state = State::Failed;
-    m_pendingQVariants.clear();
+    m_pendingStreamForms.clear();
     m_keepAliveTimer->stop();
     m_keepAliveTimer->disconnect(this);
     m_webSocket->disconnect(this);
@@ -279,17 +272,46 @@ void AbstractWebSocketQVariantCourier::detach()
     }
 }
 
-void AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
+// The stream form does not wait for the handshake, so its sender learns at
+// once whether the value can travel. One that can reaches nobody once the
+// courier has failed or while its socket is unconnected.
+bool AbstractWebSocketQVariantCourier::queueStreamForm(const QVariant &qVariant)
 {
-    QByteArray &frame = threadOutputBuffer();
-    if (!QVariantReaderWriter::forCurrentThread().write(frame, m_frameSettings, qVariant)) {
+    QByteArray streamForm;
+    if (!QVariantReaderWriter::forCurrentThread().writeStreamForm(streamForm, qVariant)) {
         logFailedSend();
-        return;
+        return false;
     }
+    if (m_state == State::Handshaking && m_webSocket->state() != QAbstractSocket::UnconnectedState)
+        m_pendingStreamForms.append(streamForm);
+    return true;
+}
+
+bool AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
+{
+    return transmitFrame(
+        QVariantReaderWriter::forCurrentThread().write(threadOutputBuffer(), m_frameSettings, qVariant));
+}
+
+void AbstractWebSocketQVariantCourier::sendQueuedFrame(const QByteArray &streamForm)
+{
+    transmitFrame(
+        QVariantReaderWriter::forCurrentThread().writeFrame(threadOutputBuffer(), m_frameSettings, streamForm));
+}
+
+// Sends what the codec has just framed into this thread's output buffer.
+bool AbstractWebSocketQVariantCourier::transmitFrame(bool framed)
+{
+    if (!framed) {
+        logFailedSend();
+        return false;
+    }
+    QByteArray &frame = threadOutputBuffer();
     m_webSocket->sendBinaryMessage(frame);
     WorkBuffer::releaseIfGrown(frame);
     writeFirstOfTurnNow();
     watchWriteQueue();
+    return true;
 }
 
 // The socket writes only once the event loop comes round again; the first

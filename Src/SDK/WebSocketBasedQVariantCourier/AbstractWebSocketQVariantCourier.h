@@ -61,7 +61,7 @@ public:
 
     // Values sent before the handshake completes are queued and go out, in
     // order, right after it.
-    void sendQVariant(const QVariant &qVariant) override;
+    bool sendQVariant(const QVariant &qVariant) override;
 
     // The TCP socket under the WebSocket, null while there is none.
     QAbstractSocket *tcpSocket() const;
@@ -102,7 +102,10 @@ private:
     void failAfterReturn(const ErrorInfo &errorInfo, SocketFate socketFate);
     void leaveSocket(SocketFate socketFate);
     void detach();
-    void sendFrame(const QVariant &qVariant);
+    bool queueStreamForm(const QVariant &qVariant);
+    bool sendFrame(const QVariant &qVariant);
+    void sendQueuedFrame(const QByteArray &streamForm);
+    bool transmitFrame(bool framed);
     qint64 queuedBytes() const;
     void watchWriteQueue();
     void writeFirstOfTurnNow();
@@ -126,7 +129,8 @@ private:
     quint64 m_lastFlushedTurn = 0;
     bool m_flushing = false;
     FrameSettings m_frameSettings;
-    QList<QVariant> m_pendingQVariants;
+    // Framed once the handshake has agreed on the HMAC and compression.
+    QList<QByteArray> m_pendingStreamForms;
 };
 
 } // namespace Zeto

@@ -18,7 +18,10 @@ class ZETO_PRIVATE_EXPORT IQVariantCourier : public QObject
 public:
     using QObject::QObject;
 
-    virtual void sendQVariant(const QVariant &qVariant) = 0;
+    // False when the value cannot be written: then nothing is sent, and the
+    // sender fails the operation the value belongs to. A value is written
+    // once, so that is known before it is promised to the peer.
+    virtual bool sendQVariant(const QVariant &qVariant) = 0;
 
 Q_SIGNALS:
     void receivedQVariant(QVariant qVariant);

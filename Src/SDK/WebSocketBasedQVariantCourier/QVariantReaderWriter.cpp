@@ -53,19 +53,36 @@ int QVariantReaderWriter::hmacHexLength(QCryptographicHash::Algorithm algorithm)
 
 bool QVariantReaderWriter::write(QByteArray &out, const FrameSettings &settings, const QVariant &value)
 {
-    const bool written = writeFrame(out, settings, value);
+    out.resize(0);
+    const bool written = serialize(value, settings.dataStreamVersion) && frame(out, settings, m_serialized);
     releaseWorkBuffers();
     return written;
 }
 
-bool QVariantReaderWriter::writeFrame(QByteArray &out, const FrameSettings &settings, const QVariant &value)
+bool QVariantReaderWriter::writeStreamForm(QByteArray &out, const QVariant &value)
+{
+    const bool written = serialize(value, DataStream::DefaultVersion);
+    // A copy of its own: the work buffer is written again by the next value.
+    out = written ? QByteArray(m_serialized.constData(), m_serialized.size()) : QByteArray();
+    releaseWorkBuffers();
+    return written;
+}
+
+bool QVariantReaderWriter::writeFrame(QByteArray &out, const FrameSettings &settings, const QByteArray &streamForm)
 {
     out.resize(0);
+    const bool written = frame(out, settings, streamForm);
+    releaseWorkBuffers();
+    return written;
+}
+
+bool QVariantReaderWriter::frame(QByteArray &out, const FrameSettings &settings, const QByteArray &serialized)
+{
     const int hexLength = hmacHexLength(settings.hmacAlgorithm);
-    if (hexLength == 0 || !serialize(value, settings.dataStreamVersion))
+    if (hexLength == 0)
         return false;
-    const bool compressed = compressSerialized(settings);
-    const QByteArray &data = compressed ? m_compressed : m_serialized;
+    const bool compressed = compress(settings, serialized);
+    const QByteArray &data = compressed ? m_compressed : serialized;
     if (data.size() > MaxMessageSize - hexLength - 1)
         return false;
     const char flag = compressed ? CompressedFlag : PlainFlag;
@@ -77,42 +94,6 @@ bool QVariantReaderWriter::writeFrame(QByteArray &out, const FrameSettings &sett
     out.append(flag);
     out.append(data);
     return true;
-}
-
-namespace {
-
-// Values whose stream form always exists and is far below the size limit,
-// so that the common arguments of a call are not written twice.
-bool isSurelyWritable(const QVariant &value)
-{
-    switch (value.userType()) {
-    case QMetaType::UnknownType:
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    case QMetaType::QString:
-        return value.toString().size() < QVariantReaderWriter::MaxMessageSize / 4;
-    case QMetaType::QByteArray:
-        return value.toByteArray().size() < QVariantReaderWriter::MaxMessageSize / 4;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-bool QVariantReaderWriter::canWrite(const QVariant &value)
-{
-    if (isSurelyWritable(value))
-        return true;
-    const bool writable = serialize(value, DataStream::DefaultVersion);
-    releaseWorkBuffers();
-    return writable;
 }
 
 bool QVariantReaderWriter::read(QVariant &out, const FrameSettings &settings, const QByteArray &frame)
@@ -169,10 +150,10 @@ bool QVariantReaderWriter::serialize(const QVariant &value, DataStream::Version 
     return m_serialized.size() <= MaxMessageSize;
 }
 
-bool QVariantReaderWriter::compressSerialized(const FrameSettings &settings)
+bool QVariantReaderWriter::compress(const FrameSettings &settings, const QByteArray &serialized)
 {
-    return settings.compress && reachesThreshold(settings, m_serialized.size())
-        && m_compressor.compress(m_serialized, m_compressed);
+    return settings.compress && reachesThreshold(settings, serialized.size())
+        && m_compressor.compress(serialized, m_compressed);
 }
 
 bool QVariantReaderWriter::deserialize(QVariant &out, DataStream::Version version, const char *data, int size)

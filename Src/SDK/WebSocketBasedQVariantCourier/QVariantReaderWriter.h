@@ -49,20 +49,23 @@ public:
     // Replaces out with the frame; false when the value cannot be written or
     // the frame would exceed MaxMessageSize.
     bool write(QByteArray &out, const FrameSettings &settings, const QVariant &value);
-    // Whether the value's stream form can be written within MaxMessageSize:
-    // checked before a value is promised to a peer, so that nothing that
-    // could never arrive is sent.
-    bool canWrite(const QVariant &value);
+    // Replaces out with the value's stream form in the default version, for a
+    // value that must wait for the settings of its frame; false when it
+    // cannot be written within MaxMessageSize.
+    bool writeStreamForm(QByteArray &out, const QVariant &value);
+    // Replaces out with the frame of a stream form from writeStreamForm();
+    // false when the frame would exceed MaxMessageSize.
+    bool writeFrame(QByteArray &out, const FrameSettings &settings, const QByteArray &streamForm);
     // Replaces out with the value; false, with out invalid, when the frame
     // fails its HMAC, has an unknown flag or does not decompress or decode.
     bool read(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
 
 private:
-    bool writeFrame(QByteArray &out, const FrameSettings &settings, const QVariant &value);
+    bool frame(QByteArray &out, const FrameSettings &settings, const QByteArray &serialized);
     bool readFrame(QVariant &out, const FrameSettings &settings, const QByteArray &frame);
     void releaseWorkBuffers();
     bool serialize(const QVariant &value, DataStream::Version version);
-    bool compressSerialized(const FrameSettings &settings);
+    bool compress(const FrameSettings &settings, const QByteArray &serialized);
     bool deserialize(QVariant &out, DataStream::Version version, const char *data, int size);
 
     QByteArray m_serialized;

@@ -1,8 +1,7 @@
 #include "ProtocolStack.h"
 
-#include "Messenger/MessageBroker.h"
+#include "QObjectCommunication/ProtocolStackAssembly.h"
 #include "RemoteObjects/ConnectionInformationFactory.h"
-#include "WebSocketBasedQVariantCourier/IQVariantCourier.h"
 
 #include <algorithm>
 
@@ -25,26 +24,19 @@ void forgetWhenFinished(QObjectEndpoint *endpoint,
 
 } // namespace
 
-ProtocolStack::ProtocolStack(const QSharedPointer<IQVariantCourier> &courier,
-                             const RemoteObjectRepository &repository,
+ProtocolStack::ProtocolStack(const QSharedPointer<IQVariantCourier> &courier, const RemoteObjectRepository &repository,
                              QSharedPointer<IConnectionInformationFactory> connectionInformationFactory)
-    : m_broker(new MessageBroker(courier))
-    , m_servedEndpoints(new QList<QSharedPointer<QObjectEndpoint>>)
+    : m_servedEndpoints(new QList<QSharedPointer<QObjectEndpoint>>)
 {
     if (!connectionInformationFactory)
         connectionInformationFactory.reset(new ConnectionInformationFactory(ConnectionInfo()));
-    m_factory.reset(new QObjectEndpointFactory(repository, m_broker, connectionInformationFactory));
+    m_factory.reset(assembleProtocolStack(courier, repository, connectionInformationFactory));
     const auto servedEndpoints = m_servedEndpoints;
     QObject::connect(m_factory.data(), &QObjectEndpointFactory::newEndpoint,
                      [servedEndpoints](const QSharedPointer<QObjectEndpoint> &endpoint) {
                          servedEndpoints->append(endpoint);
                          forgetWhenFinished(endpoint.data(), servedEndpoints.toWeakRef());
                      });
-}
-
-QSharedPointer<MessageBroker> ProtocolStack::broker() const
-{
-    return m_broker;
 }
 
 QObjectEndpointFactory *ProtocolStack::factory() const

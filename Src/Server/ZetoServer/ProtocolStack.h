@@ -12,9 +12,8 @@ namespace Zeto {
 
 class IConnectionInformationFactory;
 class IQVariantCourier;
-class MessageBroker;
 
-// One peer's protocol over a courier: a broker and an endpoint factory that
+// One peer's protocol over a courier: the assembled stack, whose factory
 // serves the repository, keeping every endpoint the peer asks for until the
 // peer ends its side of it. Objects learn an empty connection description
 // unless a factory for it is given. Copies share the stack.
@@ -25,14 +24,12 @@ public:
                            const RemoteObjectRepository &repository = RemoteObjectRepository(),
                            QSharedPointer<IConnectionInformationFactory> connectionInformationFactory = {});
 
-    QSharedPointer<MessageBroker> broker() const;
     QObjectEndpointFactory *factory() const;
     QList<QSharedPointer<QObjectEndpoint>> servedEndpoints() const;
     // Lets the served endpoints go, as a server does when its client leaves.
     void releaseServedEndpoints();
 
 private:
-    QSharedPointer<MessageBroker> m_broker;
     QSharedPointer<QObjectEndpointFactory> m_factory;
     QSharedPointer<QList<QSharedPointer<QObjectEndpoint>>> m_servedEndpoints;
 };

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void calls();
     void refusedBeforeSending_data();
     void refusedBeforeSending();
+    void writesArgumentAndResultOnce();
     void applicationObjectsAnswerOnlyTheirLinks();
     void answersWithoutACall_data();
     void answersWithoutACall();
@@ -53,6 +54,7 @@ void tst_QObjectEndpointSlotCalls::initTestCase()
 {
     qRegisterMetaType<ErrorInfo>();
     registerIntegerList();
+    CountedWrites::registerType();
 }
 
 void tst_QObjectEndpointSlotCalls::calls_data()
@@ -186,6 +188,24 @@ void tst_QObjectEndpointSlotCalls::refusedBeforeSending()
 
     QCOMPARE(requester.log, QByteArrayList{outcome("callFailed", slotCallId, error, true)});
     QVERIFY(peers.couriers.first()->sentQVariants().isEmpty());
+}
+
+// Neither side writes a value on trial before the one write that sends it.
+void tst_QObjectEndpointSlotCalls::writesArgumentAndResultOnce()
+{
+    EndpointPeers peers;
+    const QByteArray objectId = peers.instantiate(SlotTargetClass, urlWithPath("/target"));
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+    const QVariant value = QVariant::fromValue(CountedWrites{7});
+    CountedWrites::writes = 0;
+
+    const QByteArray slotCallId =
+        peers.endpoints.requester->callSlot(objectId, QByteArray("1identity(QVariant)"), {value});
+    QVERIFY(peers.couriers.deliverAll());
+
+    QCOMPARE(requester.log, QByteArrayList{outcome("called", slotCallId, describe(value), true)});
+    // The argument by the caller, the result by the server.
+    QCOMPARE(CountedWrites::writes, 2);
 }
 
 void tst_QObjectEndpointSlotCalls::applicationObjectsAnswerOnlyTheirLinks()

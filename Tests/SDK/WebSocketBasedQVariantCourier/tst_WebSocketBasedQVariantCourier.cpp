@@ -1,6 +1,7 @@
 #include "MessageLog.h"
 #include "ScriptedWebSocketPeer.h"
 #include "TestCertificates.h"
+#include "TestObjects.h"
 #include "WebSocketBasedQVariantCourier/HmacCalculator.h"
 #include "WebSocketBasedQVariantCourier/QVariantReaderWriter.h"
 #include "WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h"
@@ -33,6 +34,7 @@ using Zeto::HmacCalculator;
 using Zeto::QVariantReaderWriter;
 using Zeto::WebSocketBasedQVariantCourier;
 using Zeto::WriteQueueLimits;
+using Zeto::Testing::CountedWrites;
 using Zeto::Testing::MessageLog;
 using Zeto::Testing::ScriptedWebSocketPeer;
 
@@ -275,6 +277,8 @@ private Q_SLOTS:
     void rejectsText_data();
     void rejectsText();
     void deliversQueuedValuesInOrder();
+    void writesEachValueOnce_data();
+    void writesEachValueOnce();
 
     void reportsDroppedConnection_data();
     void reportsDroppedConnection();
@@ -312,6 +316,7 @@ void tst_WebSocketBasedQVariantCourier::initTestCase_data()
 void tst_WebSocketBasedQVariantCourier::initTestCase()
 {
     qRegisterMetaType<ErrorInfo>();
+    CountedWrites::registerType();
     // The first look at the algorithms asks libcrypto for each, once per process.
     ERR_clear_error();
     HmacCalculator::isSupported(QCryptographicHash::Sha1);
@@ -551,6 +556,46 @@ void tst_WebSocketBasedQVariantCourier::deliversQueuedValuesInOrder()
     const QList<QByteArray> frames = connection.frames();
     for (int i = 0; i < frames.size(); ++i)
         QCOMPARE(frames.at(i), frame(Sha1, connection.key, PlainFlag, serialized(i + 1)));
+}
+
+void tst_WebSocketBasedQVariantCourier::writesEachValueOnce_data()
+{
+    QTest::addColumn<bool>("afterHandshake");
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("queued while connecting") << false << true;
+    QTest::newRow("sent") << true << true;
+    QTest::newRow("cannot be written while connecting") << false << false;
+    QTest::newRow("cannot be written") << true << false;
+}
+
+// A value's sender learns at once whether it can travel, before the
+// handshake too, and the value is not written again when it goes.
+void tst_WebSocketBasedQVariantCourier::writesEachValueOnce()
+{
+    QFETCH(bool, afterHandshake);
+    QFETCH(bool, writable);
+    const QVariant value =
+        writable ? QVariant::fromValue(CountedWrites{7}) : QVariant::fromValue(Zeto::Testing::Unwritable());
+    Connection connection;
+    QVERIFY(connection.reach(afterHandshake));
+    if (!writable) {
+        Zeto::Testing::expectUnwritableWarnings();
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "Failed to send message to peer. Could not convert QVariant to "
+                             "QByteArray or compression failed.");
+    }
+    CountedWrites::writes = 0;
+
+    QCOMPARE(connection.courier->sendQVariant(value), writable);
+    QVERIFY(connection.courier->sendQVariant(1));
+    QVERIFY(afterHandshake || connection.handshake(Sha1, false, 0));
+    QVERIFY(connection.peer.waitForBinaryMessages(writable ? 3 : 2));
+
+    QCOMPARE(CountedWrites::writes, writable ? 1 : 0);
+    QList<QByteArray> expected{frame(Sha1, connection.key, PlainFlag, serialized(1))};
+    if (writable)
+        expected.prepend(frame(Sha1, connection.key, PlainFlag, serialized(value)));
+    QCOMPARE(connection.frames(), expected);
 }
 
 void tst_WebSocketBasedQVariantCourier::reportsDroppedConnection_data()

@@ -1,6 +1,6 @@
 #include "WebSocketBasedClientZetoConnection.h"
 
-#include "../../Messenger/MessageBroker.h"
+#include "../../QObjectCommunication/ProtocolStackAssembly.h"
 #include "../../QObjectCommunication/QObjectEndpointFactory.h"
 #include "../../WebSocketBasedQVariantCourier/WebSocketBasedQVariantCourier.h"
 #include "ClientConnectionInformationFactory.h"
@@ -38,10 +38,9 @@ WebSocketBasedClientZetoConnection::WebSocketBasedClientZetoConnection(const QUr
     : m_host(url.host(QUrl::FullyDecoded).toLower()),
       m_port(static_cast<quint16>(url.port(0)))
 {
-    const QSharedPointer<IQVariantCourier> courier(new WebSocketBasedQVariantCourier(url, sslConfiguration, proxy));
-    const QSharedPointer<MessageBroker> broker(new MessageBroker(courier));
-    m_endpointFactory = new QObjectEndpointFactory(
-        RemoteObjectRepository(), broker,
+    m_endpointFactory = assembleProtocolStack(
+        QSharedPointer<IQVariantCourier>(new WebSocketBasedQVariantCourier(url, sslConfiguration, proxy)),
+        RemoteObjectRepository(),
         QSharedPointer<IConnectionInformationFactory>(new ClientConnectionInformationFactory));
     connect(m_endpointFactory, &QObjectEndpointFactory::error, this,
             &WebSocketBasedClientZetoConnection::onEndpointFactoryEnded);
