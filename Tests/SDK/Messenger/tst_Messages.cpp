@@ -196,6 +196,8 @@ private Q_SLOTS:
     void disconnectReasonKeepsWhatThePeerSent_data();
     void disconnectReasonKeepsWhatThePeerSent();
     void variantCastsChecked();
+    void equalityComparesEveryField_data();
+    void equalityComparesEveryField();
 };
 
 void tst_Messages::firstConstructionsOnSeveralThreadsRegisterOnce()
@@ -574,6 +576,64 @@ void tst_Messages::variantCastsChecked()
     // A cast to another message type falls back to the default value.
     QVERIFY(!held.canConvert<MessengerFinishedRequest>());
     QVERIFY(held.value<MessengerFinishedRequest>().messengerId().isNull());
+}
+
+void tst_Messages::equalityComparesEveryField_data()
+{
+    QTest::addColumn<QVariant>("first");
+    QTest::addColumn<QVariant>("second");
+    QTest::addColumn<bool>("equal");
+
+    const QByteArray a = id40('a');
+    const QByteArray b = id40('b');
+    const auto call = [](const QByteArray &object, const QByteArray &slotCall, const QByteArray &slot, qint32 argument,
+                         const QByteArray &link) {
+        return QVariant::fromValue(CallSlotRequest(object, slotCall, slot, intArguments({argument}), link));
+    };
+    const auto answer = [](bool success, qint32 result) {
+        return QVariant::fromValue(CallSlotResponse(success, id40('a'), id40('a'), result, ErrorInfo()));
+    };
+    const auto linked = [](const ErrorInfo &errorInfo, const QByteArray &slot) {
+        const ConnectionRequest request(id40('a'), id40('a'), "2changed()", id40('a'), slot);
+        return QVariant::fromValue(ConnectionResponse(false, errorInfo, request));
+    };
+    const QVariant sample = call(a, a, "1f(int)", 1, a);
+    const ErrorInfo invalidSlot = makeErrorInfo(InvalidSlot);
+    const QUrl url(QStringLiteral("zeto://example.org:4711"));
+
+    QTest::newRow("built apart from equal fields") << sample << call(a, a, "1f(int)", 1, a) << true;
+    QTest::newRow("defaults") << QVariant::fromValue(DisconnectionRequest())
+                              << QVariant::fromValue(DisconnectionRequest()) << true;
+    QTest::newRow("objectId") << sample << call(b, a, "1f(int)", 1, a) << false;
+    QTest::newRow("slotCallId") << sample << call(a, b, "1f(int)", 1, a) << false;
+    QTest::newRow("slotSignature") << sample << call(a, a, "1g(int)", 1, a) << false;
+    QTest::newRow("arguments") << sample << call(a, a, "1f(int)", 2, a) << false;
+    QTest::newRow("connectionId") << sample << call(a, a, "1f(int)", 1, b) << false;
+    QTest::newRow("success") << answer(true, 1) << answer(false, 1) << false;
+    QTest::newRow("result") << answer(true, 1) << answer(true, 2) << false;
+    QTest::newRow("errorInfo") << linked(invalidSlot, "1update()") << linked(ErrorInfo(), "1update()") << false;
+    QTest::newRow("embedded request") << linked(invalidSlot, "1update()") << linked(invalidSlot, "1f()") << false;
+    QTest::newRow("reason") << QVariant::fromValue(DisconnectionRequest(a, ObjectDestroyed))
+                            << QVariant::fromValue(DisconnectionRequest(a, LinkFailed)) << false;
+    QTest::newRow("url") << QVariant::fromValue(InstantiateQObjectRequest("Counter", a, url, 7))
+                         << QVariant::fromValue(InstantiateQObjectRequest("Counter", a, QUrl(), 7)) << false;
+    QTest::newRow("payloads built apart") << QVariant::fromValue(Message(a, sample))
+                                          << QVariant::fromValue(Message(a, call(a, a, "1f(int)", 1, a))) << true;
+    QTest::newRow("payload field") << QVariant::fromValue(Message(a, sample))
+                                   << QVariant::fromValue(Message(a, call(b, a, "1f(int)", 1, a))) << false;
+    QTest::newRow("same form, other type") << QVariant::fromValue(MessengerFinishedRequest(a))
+                                           << QVariant::fromValue(MessengerFinishedResponse(a)) << false;
+}
+
+void tst_Messages::equalityComparesEveryField()
+{
+    QFETCH(QVariant, first);
+    QFETCH(QVariant, second);
+    QFETCH(bool, equal);
+
+    // QVariant compares through the message type's own operator.
+    QCOMPARE(first == second, equal);
+    QCOMPARE(second == first, equal);
 }
 
 QTEST_GUILESS_MAIN(tst_Messages)
