@@ -5,8 +5,6 @@
 #include "IZetoStreamHelper.h"
 #include "StreamHelper.h"
 
-#include "../Messenger/ProtocolMessageTypes.h"
-
 #include <QtCore/QReadLocker>
 
 namespace Zeto {
@@ -36,7 +34,7 @@ void StreamDetail::registerStandardStreamHelpers()
         registerType<QVariantList>();
         registerType<QVariantMap>();
         registerType<QVariantHash>();
-        registerProtocolMessageTypes();
+        registerLibraryMessageTypes();
         return true;
     }();
     Q_UNUSED(registered)

@@ -1,10 +1,11 @@
 #ifndef ZETO_DATASTREAM_P_H
 #define ZETO_DATASTREAM_P_H
 
-// Shared by the files that implement DataStream, and by nothing else: the
-// limits of the encodings, private access for their templates, and the raw
-// access that every encoding calls per value, inline so that the split into
-// files costs no calls.
+// Shared by the files that implement DataStream and by the one that defines
+// its hook for the library's messages, by nothing else: the limits of the
+// encodings, private access for their templates, and the raw access that
+// every encoding calls per value, inline so that the split into files costs
+// no calls.
 
 #include "DataStream.h"
 
@@ -50,6 +51,11 @@ bool isNativeTypeId(int typeId);
 
 // Makes the library's own value and message types streamable, once.
 void registerStandardStreamHelpers();
+
+// Registers the library's message types, so that a stream reads a message
+// before one of its type was built on this side. Defined beside the messages:
+// the stream names none of them.
+void registerLibraryMessageTypes();
 
 } // namespace StreamDetail
 

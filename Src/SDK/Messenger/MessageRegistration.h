@@ -9,8 +9,9 @@
 namespace Zeto {
 
 // Makes the message type T known to Qt and to the stream the first time a T
-// is built, so that a message can travel as soon as it exists. Later calls
-// return the id of the first.
+// is built, so that a message can travel as soon as it exists; with its
+// equality, so that QVariants holding messages compare field by field. Later
+// calls return the id of the first.
 template <typename T>
 int registerMessageType()
 {
@@ -21,6 +22,7 @@ int registerMessageType()
     if (firstCall) {
         firstCall = false;
         id = registerType<T>();
+        QMetaType::registerEqualsComparator<T>();
     }
     return id;
 }
@@ -30,10 +32,10 @@ int registerMessageType()
 // Ends every message constructor. A message that cannot travel is of no use,
 // so a failed registration ends the process, reported where the message was
 // built.
-#define ZETO_REGISTER_MESSAGE_TYPE(Type)                                            \
-    do {                                                                            \
-        if (Zeto::registerMessageType<Type>() <= 0)                                 \
-            qFatal("Failed to register type against Qt's meta type system.");       \
+#define ZETO_REGISTER_MESSAGE_TYPE(Type)                                                                               \
+    do {                                                                                                               \
+        if (Zeto::registerMessageType<Type>() <= 0)                                                                    \
+            qFatal("Failed to register type against Qt's meta type system.");                                          \
     } while (false)
 
 #endif // ZETO_MESSAGEREGISTRATION_H

@@ -1,6 +1,7 @@
 #include "DataStreamTestSupport.h"
 #include "ConcurrentRun.h"
 #include "MessageLog.h"
+#include "StreamForm.h"
 
 #include <QtCore/QCborValue>
 #include <QtCore/QElapsedTimer>
@@ -22,6 +23,7 @@
 using namespace Support;
 using Zeto::Testing::MessageLog;
 using Zeto::Testing::runTogether;
+using Zeto::Testing::streamForm;
 
 namespace {
 
@@ -49,15 +51,6 @@ void reload(QBuffer &buffer, const QByteArray &data)
     buffer.close();
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-}
-
-QByteArray written(const QVariant &value)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    DataStream stream(&buffer);
-    stream << value;
-    return stream.isValid() ? buffer.data() : QByteArray();
 }
 
 // True when the bytes hold exactly one QVariant record equal to `expected`.
@@ -850,7 +843,7 @@ void tst_DataStream::reserveLimitDoesNotTruncate()
     }
     const QVariant value(QVariantList{values, map, hash, strings,
                                       QVariant::fromValue(QByteArrayList{"a", "b", "c"})});
-    QVERIFY(readsBack(written(value), value, 1));
+    QVERIFY(readsBack(streamForm(value), value, 1));
 }
 
 // ---- peer-controlled sizes ---------------------------------------------------------
@@ -1002,7 +995,7 @@ void tst_DataStream::multiEntriesKeepRunOrder()
     multiMap.insert(QStringLiteral("k"), 1);
     multiMap.insert(QStringLiteral("k"), 2);
     const QVariantMap map = multiMap;
-    const QByteArray mapBytes = written(map);
+    const QByteArray mapBytes = streamForm(QVariant(map));
     // Iteration gives the run last-inserted first; the wire gives it first-inserted first.
     QCOMPARE(mapBytes, hex("00000008 01 00 0000000000000003") + utf16(QStringLiteral("a")) + intRecord(0)
                            + utf16(QStringLiteral("k")) + intRecord(1) + utf16(QStringLiteral("k")) + intRecord(2));
@@ -1012,12 +1005,12 @@ void tst_DataStream::multiEntriesKeepRunOrder()
     multiHash.insert(QStringLiteral("j"), 3);
     multiHash.insert(QStringLiteral("k"), 2);
     const QVariantHash hash = multiHash;
-    const QByteArray hashBytes = written(hash);
+    const QByteArray hashBytes = streamForm(QVariant(hash));
     QVERIFY(hashBytes.indexOf(intRecord(1)) < hashBytes.indexOf(intRecord(2)));
 
     QVERIFY(readsBack(mapBytes, map));
     QVERIFY(readsBack(hashBytes, hash));
-    QCOMPARE(written(map), mapBytes);
+    QCOMPARE(streamForm(QVariant(map)), mapBytes);
 }
 
 void tst_DataStream::writeWarnings_data()
@@ -1054,8 +1047,8 @@ void tst_DataStream::sequenceOverBuffer()
 {
     const QVariant first(QVariantList{1, QStringLiteral("x")});
     const QVariant second = QVariant::fromValue(My::Type{3, QStringLiteral("y")});
-    const QByteArray firstBytes = written(first);
-    const QByteArray secondBytes = written(second);
+    const QByteArray firstBytes = streamForm(first);
+    const QByteArray secondBytes = streamForm(second);
 
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
@@ -1100,7 +1093,7 @@ void tst_DataStream::bufferNotOpenForIt()
     QFETCH(bool, reading);
     MessageLog log;
     const QVariant value(QVariantList{1, QStringLiteral("x")});
-    const QByteArray bytes = written(value);
+    const QByteArray bytes = streamForm(value);
     QBuffer buffer;
     buffer.setData(bytes);
     if (mode != QIODevice::NotOpen)
@@ -1187,7 +1180,7 @@ void tst_DataStream::transactionRollsBack()
 {
     const QVariant value(QVariantList{1, QStringLiteral("x")});
     QBuffer buffer;
-    buffer.setData(written(value));
+    buffer.setData(streamForm(value));
     buffer.open(QIODevice::ReadOnly);
     DataStream stream(&buffer);
     buffer.startTransaction();
@@ -1207,7 +1200,7 @@ void tst_DataStream::writeAtOffset_data()
     QTest::addColumn<int>("start");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray before("abcdefghijklmnopqrstuvwxyz0123");
-    const QByteArray value = written(QVariantList{5});
+    const QByteArray value = streamForm(QVariant(QVariantList{5}));
     QTest::newRow("write only, inside") << int(QIODevice::WriteOnly) << 3 << before.left(3) + value + before.mid(3 + value.size());
     QTest::newRow("read-write, inside") << int(QIODevice::ReadWrite) << 3 << before.left(3) + value + before.mid(3 + value.size());
     QTest::newRow("write only, past the end") << int(QIODevice::WriteOnly) << 26 << before.left(26) + value;
@@ -1226,7 +1219,7 @@ void tst_DataStream::writeAtOffset()
     buffer.open(QIODevice::OpenMode(mode));
     if (start >= 0)
         buffer.seek(start);
-    const qint64 end = buffer.pos() + written(value).size();
+    const qint64 end = buffer.pos() + streamForm(value).size();
     DataStream stream(&buffer);
     stream << value;
     QVERIFY(stream.isValid());
@@ -1244,7 +1237,7 @@ void tst_DataStream::sameBytesOnEveryDevice()
         {QStringLiteral("custom"), QVariant::fromValue(My::Type{7, QStringLiteral("x")})},
         {QStringLiteral("boxed"), QVariant::fromValue(My::Box{QVariantList{QStringLiteral("in")}})},
         {QStringLiteral("half"), QVariant::fromValue(qfloat16(0.5f))}});
-    const QByteArray bytes = written(value);
+    const QByteArray bytes = streamForm(value);
     QVERIFY(!bytes.isEmpty());
 
     PlainDevice plain;
@@ -1328,7 +1321,7 @@ void tst_DataStream::registrationMakesTypesStreamable()
     MessageLog log;
     const int known = qRegisterMetaType<My::Late>();
     QVERIFY(!Zeto::isTypeRegistered("My::Late"));
-    QVERIFY(written(QVariant::fromValue(My::Late{4})).isEmpty());
+    QVERIFY(streamForm(QVariant::fromValue(My::Late{4})).isEmpty());
 
     const int id = Zeto::registerType<My::Late>();
     QCOMPARE(id, known);
@@ -1339,7 +1332,7 @@ void tst_DataStream::registrationMakesTypesStreamable()
     QVERIFY(helper);
     QCOMPARE(Zeto::registerType<My::Late>(), id);
     QCOMPARE(helperOf(id), helper);
-    QCOMPARE(written(QVariant::fromValue(My::Late{4})), customRecord("My::Late") + hex("00000004"));
+    QCOMPARE(streamForm(QVariant::fromValue(My::Late{4})), customRecord("My::Late") + hex("00000004"));
 }
 
 void tst_DataStream::standardStringsNeedRegistration()
@@ -1352,14 +1345,14 @@ void tst_DataStream::standardStringsNeedRegistration()
     QVERIFY(!Zeto::isTypeRegistered("std::string"));
 
     const QVariant value = QVariant::fromValue(std::string("ab"));
-    QVERIFY(written(value).isEmpty());
+    QVERIFY(streamForm(value).isEmpty());
     const QString typeName = QStringLiteral("std::string");
     QCOMPARE(log.warnings(), (QStringList{notRegistered(typeName), saveFailed(typeName, qMetaTypeId<std::string>())}));
 
     Zeto::registerType<std::string>();
     QVERIFY(Zeto::isTypeRegistered("std::string"));
     const QByteArray bytes = customRecord("std::string") + hex("0000000000000002 6162");
-    QCOMPARE(written(value), bytes);
+    QCOMPARE(streamForm(value), bytes);
     QVERIFY(readsBack(bytes, value));
 }
 
@@ -1370,7 +1363,7 @@ void tst_DataStream::customTypesInsideContainers()
                                QVariantHash{{QStringLiteral("c"), custom}},
                                QVariant::fromValue(My::Box{QVariantList{custom}})};
     for (const QVariant &value : values) {
-        const QByteArray bytes = written(value);
+        const QByteArray bytes = streamForm(value);
         QVERIFY(bytes.contains(name("My::Type") + hex("00000009 0000000000000001 007A")));
         QVERIFY(readsBack(bytes, value));
     }
@@ -1383,7 +1376,7 @@ void tst_DataStream::concurrentRegistration()
     const int id = qMetaTypeId<My::Racer>();
     QCOMPARE(ids, QVector<int>(8, id));
     QCOMPARE(helperCount(id), 1);
-    QCOMPARE(written(QVariant::fromValue(My::Racer{1})), customRecord("My::Racer") + hex("00000001"));
+    QCOMPARE(streamForm(QVariant::fromValue(My::Racer{1})), customRecord("My::Racer") + hex("00000001"));
 }
 
 QTEST_GUILESS_MAIN(tst_DataStream)

@@ -5,6 +5,7 @@
 #include "ErrorHandler/IErrorHandler.h"
 #include "ConcurrentRun.h"
 #include "MessageLog.h"
+#include "StreamForm.h"
 
 #include <QtCore/QAtomicInt>
 #include <QtCore/QBuffer>
@@ -19,6 +20,7 @@
 using namespace Zeto;
 using Zeto::Testing::MessageLog;
 using Zeto::Testing::runTogether;
+using Zeto::Testing::streamForm;
 
 namespace {
 
@@ -34,15 +36,6 @@ qint32 codeOf(const ErrorInfo &errorInfo)
     qint32 code;
     std::memcpy(&code, &errorInfo.error, sizeof code);
     return code;
-}
-
-QByteArray written(const ErrorInfo &errorInfo)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    DataStream stream(&buffer);
-    stream << errorInfo;
-    return stream.isValid() ? buffer.data() : QByteArray();
 }
 
 // Writes what happens to it into a list the test owns.
@@ -162,7 +155,7 @@ void TestErrorHandler::registersOnceFromManyThreads()
     DataStream stream(&buffer);
     const ErrorInfo dropped = makeErrorInfo(ConnectionDropped);
     helper->save(stream, &dropped);
-    QCOMPARE(buffer.data(), written(dropped));
+    QCOMPARE(buffer.data(), streamForm(dropped));
     QCOMPARE(registeredHelper(), helper);
 }
 
@@ -327,7 +320,7 @@ void TestErrorHandler::writesTypeThenCode()
     QFETCH(ErrorInfo, errorInfo);
     QFETCH(QByteArray, bytes);
 
-    QCOMPARE(written(errorInfo), bytes);
+    QCOMPARE(streamForm(errorInfo), bytes);
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);

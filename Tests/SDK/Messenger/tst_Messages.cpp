@@ -18,7 +18,9 @@
 #include "QObjectCommunication/Messages/InstantiateQObjectResponse.h"
 #include "QObjectCommunication/Messages/InstantiatedQObjectDestroyedEvent.h"
 #include "ConcurrentRun.h"
+#include "FreshProcess.h"
 #include "MessageLog.h"
+#include "StreamForm.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QReadLocker>
@@ -26,11 +28,14 @@
 #include <QtCore/QtEndian>
 #include <QtTest/QtTest>
 
+#include <iterator>
 #include <vector>
 
 using namespace Zeto;
+using Zeto::Testing::bytesWrittenBy;
 using Zeto::Testing::MessageLog;
 using Zeto::Testing::runTogether;
+using Zeto::Testing::streamForm;
 
 namespace {
 
@@ -114,46 +119,40 @@ QVector<QVariant> intArguments(const QVector<qint32> &values)
     return arguments;
 }
 
+// The message's own form, without the QVariant record around it.
 QByteArray formOf(const QVariant &message)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    DataStream stream(&buffer);
-    return saveMetaType(stream, message.userType(), message.constData()) && stream.isValid() ? buffer.data()
-                                                                                              : QByteArray();
+    return bytesWrittenBy([&message](DataStream &stream) {
+        if (!saveMetaType(stream, message.userType(), message.constData()))
+            stream.setValid(false);
+    });
 }
 
-QByteArray recordOf(const QVariant &value)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    DataStream stream(&buffer);
-    stream << value;
-    return stream.isValid() ? buffer.data() : QByteArray();
-}
-
-// Reads one QVariant record; the stream must end exactly where the record does.
-QVariant readRecord(const QByteArray &bytes, bool *complete)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    DataStream stream(&buffer);
-    QVariant value;
-    stream >> value;
-    *complete = stream.isValid() && stream.atEnd();
-    return value;
-}
-
+// True when the stream stays good and ends exactly where the value does.
 template <typename T>
-bool readInto(const QByteArray &form, T &message)
+bool readInto(const QByteArray &form, T &value)
 {
     QBuffer buffer;
     buffer.setData(form);
     buffer.open(QIODevice::ReadOnly);
     DataStream stream(&buffer);
-    stream >> message;
+    stream >> value;
     return stream.isValid() && stream.atEnd();
+}
+
+QVariant readRecord(const QByteArray &bytes, bool *complete)
+{
+    QVariant value;
+    *complete = readInto(bytes, value);
+    return value;
+}
+
+// Builds the first T of this process, if no T was built before.
+template <typename T>
+int idOfBuilt()
+{
+    const T message;
+    return QVariant::fromValue(message).userType();
 }
 
 int registeredHelperCount()
@@ -175,7 +174,6 @@ class tst_Messages : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // These two must run first: they watch the process's first registrations.
     void firstConstructionsOnSeveralThreadsRegisterOnce();
     void firstStreamRegistersEveryMessageTypeInOrder();
 
@@ -198,13 +196,15 @@ private Q_SLOTS:
     void disconnectReasonKeepsWhatThePeerSent_data();
     void disconnectReasonKeepsWhatThePeerSent();
     void variantCastsChecked();
+    void equalityComparesEveryField_data();
+    void equalityComparesEveryField();
 };
 
 void tst_Messages::firstConstructionsOnSeveralThreadsRegisterOnce()
 {
+    ZETO_TEST_IN_FRESH_PROCESS();
     const char *const name = "Zeto::InstantiatedQObjectDestroyedEvent";
-    if (QMetaType::type(name) != 0)
-        QSKIP("the type was registered before this test ran");
+    QCOMPARE(QMetaType::type(name), 0);
     const int helpersBefore = registeredHelperCount();
 
     std::vector<int> seenIds(8, 0);
@@ -230,16 +230,16 @@ void tst_Messages::firstConstructionsOnSeveralThreadsRegisterOnce()
 
 void tst_Messages::firstStreamRegistersEveryMessageTypeInOrder()
 {
-    // Only the previous test's type may have been registered before the
-    // first stream, which that test made unless it failed early.
+    ZETO_TEST_IN_FRESH_PROCESS();
+    for (const char *name : MessageTypeNames)
+        QVERIFY2(QMetaType::type(name) == 0, name);
+
     QBuffer buffer;
     DataStream stream(&buffer);
     int previousId = 0;
     for (const char *name : MessageTypeNames) {
         const int id = QMetaType::type(name);
         QVERIFY2(helperOf(id), name);
-        if (qstrcmp(name, "Zeto::InstantiatedQObjectDestroyedEvent") == 0)
-            continue;
         QVERIFY2(id > previousId, name);
         previousId = id;
     }
@@ -248,15 +248,37 @@ void tst_Messages::firstStreamRegistersEveryMessageTypeInOrder()
 void tst_Messages::metaTypeTraits_data()
 {
     QTest::addColumn<QByteArray>("name");
-    for (const char *name : MessageTypeNames)
-        QTest::newRow(name) << QByteArray(name);
+    QTest::addColumn<int>("id");
+
+    // Built here, so that each row holds even when it runs alone.
+    const int ids[] = {
+        idOfBuilt<Message>(),
+        idOfBuilt<MessengerFinishedRequest>(),
+        idOfBuilt<MessengerFinishedResponse>(),
+        idOfBuilt<CallSlotRequest>(),
+        idOfBuilt<CallSlotResponse>(),
+        idOfBuilt<ConnectedSignalEmittedEvent>(),
+        idOfBuilt<ConnectionRequest>(),
+        idOfBuilt<ConnectionResponse>(),
+        idOfBuilt<CreateEndpointRequest>(),
+        idOfBuilt<CreateEndpointResponse>(),
+        idOfBuilt<DisconnectionRequest>(),
+        idOfBuilt<DisconnectionResponse>(),
+        idOfBuilt<InstantiatedQObjectDestroyedEvent>(),
+        idOfBuilt<InstantiateQObjectRequest>(),
+        idOfBuilt<InstantiateQObjectResponse>(),
+    };
+    static_assert(std::size(ids) == std::size(MessageTypeNames), "one id per name");
+    for (size_t i = 0; i < std::size(ids); ++i)
+        QTest::newRow(MessageTypeNames[i]) << QByteArray(MessageTypeNames[i]) << ids[i];
 }
 
 void tst_Messages::metaTypeTraits()
 {
     QFETCH(QByteArray, name);
-    const int id = QMetaType::type(name);
+    QFETCH(int, id);
     QVERIFY(id >= QMetaType::User);
+    QCOMPARE(QMetaType::type(name), id);
     QCOMPARE(QByteArray(QMetaType::typeName(id)), name);
     QCOMPARE(QMetaType::sizeOf(id), int(sizeof(void *)));
     const QMetaType::TypeFlags expected =
@@ -351,7 +373,7 @@ void tst_Messages::streamForms()
     QFETCH(QByteArray, form);
 
     QCOMPARE(formOf(message), form);
-    const QByteArray record = recordOf(message);
+    const QByteArray record = streamForm(message);
     QCOMPARE(record, customVariantHeader(QMetaType::typeName(message.userType())) + form);
 
     bool complete = false;
@@ -369,7 +391,7 @@ void tst_Messages::truncatedRecordsFail_data()
 void tst_Messages::truncatedRecordsFail()
 {
     QFETCH(QVariant, message);
-    const QByteArray record = recordOf(message);
+    const QByteArray record = streamForm(message);
     // Truncated records warn at every prefix; those warnings are expected.
     const MessageLog discarded;
     for (int length = 0; length < record.size(); ++length) {
@@ -423,9 +445,9 @@ void tst_Messages::sameFormDifferentType()
 
     QCOMPARE(formOf(first), formOf(second));
     bool complete = false;
-    QCOMPARE(readRecord(recordOf(first), &complete).userType(), first.userType());
+    QCOMPARE(readRecord(streamForm(first), &complete).userType(), first.userType());
     QVERIFY(complete);
-    QCOMPARE(readRecord(recordOf(second), &complete).userType(), second.userType());
+    QCOMPARE(readRecord(streamForm(second), &complete).userType(), second.userType());
     QVERIFY(complete);
 }
 
@@ -446,7 +468,7 @@ void tst_Messages::messageCarriesCallSlotRequest()
                                   {QVariant(5), QVariant(QStringLiteral("five"))}, QByteArray());
     bool complete = false;
     const QVariant envelope =
-        readRecord(recordOf(QVariant::fromValue(Message(id40('m'), QVariant::fromValue(request)))), &complete);
+        readRecord(streamForm(QVariant::fromValue(Message(id40('m'), QVariant::fromValue(request)))), &complete);
     QVERIFY(complete);
 
     QCOMPARE(envelope.userType(), qMetaTypeId<Message>());
@@ -554,6 +576,64 @@ void tst_Messages::variantCastsChecked()
     // A cast to another message type falls back to the default value.
     QVERIFY(!held.canConvert<MessengerFinishedRequest>());
     QVERIFY(held.value<MessengerFinishedRequest>().messengerId().isNull());
+}
+
+void tst_Messages::equalityComparesEveryField_data()
+{
+    QTest::addColumn<QVariant>("first");
+    QTest::addColumn<QVariant>("second");
+    QTest::addColumn<bool>("equal");
+
+    const QByteArray a = id40('a');
+    const QByteArray b = id40('b');
+    const auto call = [](const QByteArray &object, const QByteArray &slotCall, const QByteArray &slot, qint32 argument,
+                         const QByteArray &link) {
+        return QVariant::fromValue(CallSlotRequest(object, slotCall, slot, intArguments({argument}), link));
+    };
+    const auto answer = [](bool success, qint32 result) {
+        return QVariant::fromValue(CallSlotResponse(success, id40('a'), id40('a'), result, ErrorInfo()));
+    };
+    const auto linked = [](const ErrorInfo &errorInfo, const QByteArray &slot) {
+        const ConnectionRequest request(id40('a'), id40('a'), "2changed()", id40('a'), slot);
+        return QVariant::fromValue(ConnectionResponse(false, errorInfo, request));
+    };
+    const QVariant sample = call(a, a, "1f(int)", 1, a);
+    const ErrorInfo invalidSlot = makeErrorInfo(InvalidSlot);
+    const QUrl url(QStringLiteral("zeto://example.org:4711"));
+
+    QTest::newRow("built apart from equal fields") << sample << call(a, a, "1f(int)", 1, a) << true;
+    QTest::newRow("defaults") << QVariant::fromValue(DisconnectionRequest())
+                              << QVariant::fromValue(DisconnectionRequest()) << true;
+    QTest::newRow("objectId") << sample << call(b, a, "1f(int)", 1, a) << false;
+    QTest::newRow("slotCallId") << sample << call(a, b, "1f(int)", 1, a) << false;
+    QTest::newRow("slotSignature") << sample << call(a, a, "1g(int)", 1, a) << false;
+    QTest::newRow("arguments") << sample << call(a, a, "1f(int)", 2, a) << false;
+    QTest::newRow("connectionId") << sample << call(a, a, "1f(int)", 1, b) << false;
+    QTest::newRow("success") << answer(true, 1) << answer(false, 1) << false;
+    QTest::newRow("result") << answer(true, 1) << answer(true, 2) << false;
+    QTest::newRow("errorInfo") << linked(invalidSlot, "1update()") << linked(ErrorInfo(), "1update()") << false;
+    QTest::newRow("embedded request") << linked(invalidSlot, "1update()") << linked(invalidSlot, "1f()") << false;
+    QTest::newRow("reason") << QVariant::fromValue(DisconnectionRequest(a, ObjectDestroyed))
+                            << QVariant::fromValue(DisconnectionRequest(a, LinkFailed)) << false;
+    QTest::newRow("url") << QVariant::fromValue(InstantiateQObjectRequest("Counter", a, url, 7))
+                         << QVariant::fromValue(InstantiateQObjectRequest("Counter", a, QUrl(), 7)) << false;
+    QTest::newRow("payloads built apart") << QVariant::fromValue(Message(a, sample))
+                                          << QVariant::fromValue(Message(a, call(a, a, "1f(int)", 1, a))) << true;
+    QTest::newRow("payload field") << QVariant::fromValue(Message(a, sample))
+                                   << QVariant::fromValue(Message(a, call(b, a, "1f(int)", 1, a))) << false;
+    QTest::newRow("same form, other type") << QVariant::fromValue(MessengerFinishedRequest(a))
+                                           << QVariant::fromValue(MessengerFinishedResponse(a)) << false;
+}
+
+void tst_Messages::equalityComparesEveryField()
+{
+    QFETCH(QVariant, first);
+    QFETCH(QVariant, second);
+    QFETCH(bool, equal);
+
+    // QVariant compares through the message type's own operator.
+    QCOMPARE(first == second, equal);
+    QCOMPARE(second == first, equal);
 }
 
 QTEST_GUILESS_MAIN(tst_Messages)

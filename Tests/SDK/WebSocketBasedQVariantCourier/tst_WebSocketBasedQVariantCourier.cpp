@@ -1,5 +1,6 @@
 #include "MessageLog.h"
 #include "ScriptedWebSocketPeer.h"
+#include "StreamForm.h"
 #include "TestCertificates.h"
 #include "TestObjects.h"
 #include "WebSocketBasedQVariantCourier/HmacCalculator.h"
@@ -88,15 +89,7 @@ QByteArray frame(int algorithm, const QByteArray &key, char flag, const QByteArr
     return hmacHex(algorithm, key, payload) + payload;
 }
 
-QByteArray serialized(const QVariant &value)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    Zeto::DataStream stream(&buffer);
-    stream << value;
-    return bytes;
-}
+QByteArray serialized(const QVariant &value) { return Zeto::Testing::streamForm(value); }
 
 QByteArray zlibCompressed(const QByteArray &data)
 {

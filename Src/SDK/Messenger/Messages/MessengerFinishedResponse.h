@@ -1,38 +1,20 @@
 #ifndef ZETO_MESSENGERFINISHEDRESPONSE_H
 #define ZETO_MESSENGERFINISHEDRESPONSE_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
-
-namespace Zeto {
-
-class DataStream;
-class MessengerFinishedResponsePrivate;
 
 // Acknowledges a MessengerFinishedRequest for the same messenger. Its stream
 // form equals the request's: only the type name around it tells them apart.
-class ZETO_PROTOCOL_EXPORT MessengerFinishedResponse
-{
-public:
-    MessengerFinishedResponse();
-    explicit MessengerFinishedResponse(const QByteArray &messengerId);
-    MessengerFinishedResponse(const MessengerFinishedResponse &other);
-    MessengerFinishedResponse &operator=(const MessengerFinishedResponse &other);
-    ~MessengerFinishedResponse();
+// clang-format off
+#define ZETO_MESSENGER_FINISHED_RESPONSE_FIELDS(Field)                                                                 \
+    Field(QByteArray, messengerId)
+// clang-format on
 
-    QByteArray messengerId() const;
+namespace Zeto {
 
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, MessengerFinishedResponse &message);
-
-    QSharedDataPointer<MessengerFinishedResponsePrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const MessengerFinishedResponse &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, MessengerFinishedResponse &message);
+ZETO_DECLARE_MESSAGE(MessengerFinishedResponse, ZETO_MESSENGER_FINISHED_RESPONSE_FIELDS)
 
 } // namespace Zeto
 

@@ -1,51 +1,29 @@
 #ifndef ZETO_CALLSLOTREQUEST_H
 #define ZETO_CALLSLOTREQUEST_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
 #include <QtCore/QVariant>
 #include <QtCore/QVector>
 
+// Calls a slot of an instantiated object, directly or as the delivery of a
+// linked signal. The caller chooses slotCallId to match the response;
+// slotSignature is in SLOT code form ("1" and the normalised signature);
+// connectionId is empty for a direct call, the link when a linked signal is
+// delivered.
+// clang-format off
+#define ZETO_CALL_SLOT_REQUEST_FIELDS(Field)                                                                           \
+    Field(QByteArray, objectId)                                                                                        \
+    Field(QByteArray, slotCallId)                                                                                      \
+    Field(QByteArray, slotSignature)                                                                                   \
+    Field(QVector<QVariant>, arguments)                                                                                \
+    Field(QByteArray, connectionId)
+// clang-format on
+
 namespace Zeto {
 
-class DataStream;
-class CallSlotRequestPrivate;
-
-// Calls a slot of an instantiated object, directly or as the delivery of a
-// linked signal.
-class ZETO_PROTOCOL_EXPORT CallSlotRequest
-{
-public:
-    CallSlotRequest();
-    CallSlotRequest(const QByteArray &objectId,
-                    const QByteArray &slotCallId,
-                    const QByteArray &slotSignature,
-                    const QVector<QVariant> &arguments,
-                    const QByteArray &connectionId);
-    CallSlotRequest(const CallSlotRequest &other);
-    CallSlotRequest &operator=(const CallSlotRequest &other);
-    ~CallSlotRequest();
-
-    QByteArray objectId() const;
-    // Chosen by the caller to match the response.
-    QByteArray slotCallId() const;
-    // In SLOT code form: "1" and the normalised signature.
-    QByteArray slotSignature() const;
-    QVector<QVariant> arguments() const;
-    // Empty for a direct call; the link when a linked signal is delivered.
-    QByteArray connectionId() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CallSlotRequest &message);
-
-    QSharedDataPointer<CallSlotRequestPrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const CallSlotRequest &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CallSlotRequest &message);
+ZETO_DECLARE_MESSAGE(CallSlotRequest, ZETO_CALL_SLOT_REQUEST_FIELDS)
 
 } // namespace Zeto
 

@@ -1,49 +1,27 @@
 #ifndef ZETO_CALLSLOTRESPONSE_H
 #define ZETO_CALLSLOTRESPONSE_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 #include "../../ErrorHandler/ErrorHandler.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
 #include <QtCore/QVariant>
+
+// The outcome of a slot call: the slot's return value, invalid on failure.
+// Unlike the other responses it carries only the request's ids, not the
+// request.
+// clang-format off
+#define ZETO_CALL_SLOT_RESPONSE_FIELDS(Field)                                                                          \
+    Field(bool, success)                                                                                               \
+    Field(QByteArray, objectId)                                                                                        \
+    Field(QByteArray, slotCallId)                                                                                      \
+    Field(QVariant, result)                                                                                            \
+    Field(ErrorInfo, errorInfo)
+// clang-format on
 
 namespace Zeto {
 
-class DataStream;
-class CallSlotResponsePrivate;
-
-// The outcome of a slot call. Unlike the other responses it carries only the
-// request's ids, not the request.
-class ZETO_PROTOCOL_EXPORT CallSlotResponse
-{
-public:
-    CallSlotResponse();
-    CallSlotResponse(bool success,
-                     const QByteArray &objectId,
-                     const QByteArray &slotCallId,
-                     const QVariant &result,
-                     ErrorInfo errorInfo);
-    CallSlotResponse(const CallSlotResponse &other);
-    CallSlotResponse &operator=(const CallSlotResponse &other);
-    ~CallSlotResponse();
-
-    bool success() const;
-    QByteArray objectId() const;
-    QByteArray slotCallId() const;
-    // The slot's return value; invalid on failure.
-    QVariant result() const;
-    ErrorInfo errorInfo() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CallSlotResponse &message);
-
-    QSharedDataPointer<CallSlotResponsePrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const CallSlotResponse &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CallSlotResponse &message);
+ZETO_DECLARE_MESSAGE(CallSlotResponse, ZETO_CALL_SLOT_RESPONSE_FIELDS)
 
 } // namespace Zeto
 

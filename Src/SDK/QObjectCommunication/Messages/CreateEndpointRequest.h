@@ -1,41 +1,22 @@
 #ifndef ZETO_CREATEENDPOINTREQUEST_H
 #define ZETO_CREATEENDPOINTREQUEST_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
+
+// Asks the peer's endpoint factory for an endpoint that talks to the
+// requester's new endpoint (endpointId) over a new messenger, which the peer
+// creates with messengerId.
+// clang-format off
+#define ZETO_CREATE_ENDPOINT_REQUEST_FIELDS(Field)                                                                     \
+    Field(QByteArray, endpointId)                                                                                      \
+    Field(QByteArray, messengerId)
+// clang-format on
 
 namespace Zeto {
 
-class DataStream;
-class CreateEndpointRequestPrivate;
-
-// Asks the peer's endpoint factory for an endpoint that talks to the
-// requester's new endpoint over a new messenger.
-class ZETO_PROTOCOL_EXPORT CreateEndpointRequest
-{
-public:
-    CreateEndpointRequest();
-    CreateEndpointRequest(const QByteArray &endpointId, const QByteArray &messengerId);
-    CreateEndpointRequest(const CreateEndpointRequest &other);
-    CreateEndpointRequest &operator=(const CreateEndpointRequest &other);
-    ~CreateEndpointRequest();
-
-    // The requester's new endpoint.
-    QByteArray endpointId() const;
-    // The peer creates its messenger with this id.
-    QByteArray messengerId() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CreateEndpointRequest &message);
-
-    QSharedDataPointer<CreateEndpointRequestPrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const CreateEndpointRequest &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, CreateEndpointRequest &message);
+ZETO_DECLARE_MESSAGE(CreateEndpointRequest, ZETO_CREATE_ENDPOINT_REQUEST_FIELDS)
 
 } // namespace Zeto
 

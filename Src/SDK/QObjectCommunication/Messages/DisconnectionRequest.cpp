@@ -1,50 +1,24 @@
 #include "DisconnectionRequest.h"
 
-#include "../../DataStream/DataStream.h"
-#include "../../Messenger/MessageRegistration.h"
+#include "../../Messenger/MessageDefinition.h"
 
 namespace Zeto {
 
-class DisconnectionRequestPrivate : public QSharedData
-{
-public:
-    QByteArray connectionId;
-    DisconnectReason reason;
-};
-
-DisconnectionRequest::DisconnectionRequest()
-    : DisconnectionRequest(QByteArray(), ApplicationRequest)
-{
-}
-
-DisconnectionRequest::DisconnectionRequest(const QByteArray &connectionId, DisconnectReason reason)
-    : d(new DisconnectionRequestPrivate)
-{
-    d->connectionId = connectionId;
-    d->reason = reason;
-    ZETO_REGISTER_MESSAGE_TYPE(DisconnectionRequest);
-}
-
-DisconnectionRequest::DisconnectionRequest(const DisconnectionRequest &other) = default;
-DisconnectionRequest &DisconnectionRequest::operator=(const DisconnectionRequest &other) = default;
-DisconnectionRequest::~DisconnectionRequest() = default;
-
-QByteArray DisconnectionRequest::connectionId() const { return d->connectionId; }
-DisconnectReason DisconnectionRequest::reason() const { return d->reason; }
+namespace {
 
 // The reason takes two bytes; a value from a peer is kept as it came.
-DataStream &operator<<(DataStream &stream, const DisconnectionRequest &message)
-{
-    return stream << message.connectionId() << qint16(message.reason());
-}
+DataStream &operator<<(DataStream &stream, DisconnectReason reason) { return stream << qint16(reason); }
 
-DataStream &operator>>(DataStream &stream, DisconnectionRequest &message)
+DataStream &operator>>(DataStream &stream, DisconnectReason &reason)
 {
-    DisconnectionRequestPrivate &data = *message.d;
-    quint16 reason = 0;
-    stream >> data.connectionId >> reason;
-    data.reason = DisconnectReason(reason);
+    quint16 value = 0;
+    stream >> value;
+    reason = DisconnectReason(value);
     return stream;
 }
+
+} // namespace
+
+ZETO_DEFINE_MESSAGE(DisconnectionRequest, ZETO_DISCONNECTION_REQUEST_FIELDS)
 
 } // namespace Zeto

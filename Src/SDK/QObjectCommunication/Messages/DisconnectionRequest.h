@@ -1,39 +1,21 @@
 #ifndef ZETO_DISCONNECTIONREQUEST_H
 #define ZETO_DISCONNECTIONREQUEST_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 #include "DisconnectReason.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
+
+// Asks the peer to remove a link.
+// clang-format off
+#define ZETO_DISCONNECTION_REQUEST_FIELDS(Field)                                                                       \
+    Field(QByteArray, connectionId)                                                                                    \
+    Field(DisconnectReason, reason)
+// clang-format on
 
 namespace Zeto {
 
-class DataStream;
-class DisconnectionRequestPrivate;
-
-// Asks the peer to remove a link.
-class ZETO_PROTOCOL_EXPORT DisconnectionRequest
-{
-public:
-    DisconnectionRequest();
-    DisconnectionRequest(const QByteArray &connectionId, DisconnectReason reason);
-    DisconnectionRequest(const DisconnectionRequest &other);
-    DisconnectionRequest &operator=(const DisconnectionRequest &other);
-    ~DisconnectionRequest();
-
-    QByteArray connectionId() const;
-    DisconnectReason reason() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, DisconnectionRequest &message);
-
-    QSharedDataPointer<DisconnectionRequestPrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const DisconnectionRequest &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, DisconnectionRequest &message);
+ZETO_DECLARE_MESSAGE(DisconnectionRequest, ZETO_DISCONNECTION_REQUEST_FIELDS)
 
 } // namespace Zeto
 

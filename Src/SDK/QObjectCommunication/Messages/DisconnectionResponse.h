@@ -1,38 +1,20 @@
 #ifndef ZETO_DISCONNECTIONRESPONSE_H
 #define ZETO_DISCONNECTIONRESPONSE_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
-
-namespace Zeto {
-
-class DataStream;
-class DisconnectionResponsePrivate;
 
 // Confirms that a link was removed. Its stream form equals that of an
 // InstantiatedQObjectDestroyedEvent: only the type name tells them apart.
-class ZETO_PROTOCOL_EXPORT DisconnectionResponse
-{
-public:
-    DisconnectionResponse();
-    explicit DisconnectionResponse(const QByteArray &connectionId);
-    DisconnectionResponse(const DisconnectionResponse &other);
-    DisconnectionResponse &operator=(const DisconnectionResponse &other);
-    ~DisconnectionResponse();
+// clang-format off
+#define ZETO_DISCONNECTION_RESPONSE_FIELDS(Field)                                                                      \
+    Field(QByteArray, connectionId)
+// clang-format on
 
-    QByteArray connectionId() const;
+namespace Zeto {
 
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, DisconnectionResponse &message);
-
-    QSharedDataPointer<DisconnectionResponsePrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const DisconnectionResponse &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, DisconnectionResponse &message);
+ZETO_DECLARE_MESSAGE(DisconnectionResponse, ZETO_DISCONNECTION_RESPONSE_FIELDS)
 
 } // namespace Zeto
 

@@ -1,48 +1,27 @@
 #ifndef ZETO_INSTANTIATEQOBJECTREQUEST_H
 #define ZETO_INSTANTIATEQOBJECTREQUEST_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
 #include <QtCore/QUrl>
 #include <QtCore/QVariant>
 
+// Asks the peer to instantiate an object of a class for a remote object URL.
+// The requester chooses objectId; the serving side finds its object factory
+// by url; argument is what the application gave when it created the remote
+// object.
+// clang-format off
+#define ZETO_INSTANTIATE_QOBJECT_REQUEST_FIELDS(Field)                                                                 \
+    Field(QByteArray, className)                                                                                       \
+    Field(QByteArray, objectId)                                                                                        \
+    Field(QUrl, url)                                                                                                   \
+    Field(QVariant, argument)
+// clang-format on
+
 namespace Zeto {
 
-class DataStream;
-class InstantiateQObjectRequestPrivate;
-
-// Asks the peer to instantiate an object of a class for a remote object URL.
-class ZETO_PROTOCOL_EXPORT InstantiateQObjectRequest
-{
-public:
-    InstantiateQObjectRequest();
-    InstantiateQObjectRequest(const QByteArray &className,
-                              const QByteArray &objectId,
-                              const QUrl &url,
-                              const QVariant &argument);
-    InstantiateQObjectRequest(const InstantiateQObjectRequest &other);
-    InstantiateQObjectRequest &operator=(const InstantiateQObjectRequest &other);
-    ~InstantiateQObjectRequest();
-
-    QByteArray className() const;
-    // Chosen by the requester for the new object.
-    QByteArray objectId() const;
-    // The serving side finds its object factory by this URL.
-    QUrl url() const;
-    // What the application gave when it created the remote object.
-    QVariant argument() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, InstantiateQObjectRequest &message);
-
-    QSharedDataPointer<InstantiateQObjectRequestPrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const InstantiateQObjectRequest &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, InstantiateQObjectRequest &message);
+ZETO_DECLARE_MESSAGE(InstantiateQObjectRequest, ZETO_INSTANTIATE_QOBJECT_REQUEST_FIELDS)
 
 } // namespace Zeto
 

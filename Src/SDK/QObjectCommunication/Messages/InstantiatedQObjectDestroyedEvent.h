@@ -1,37 +1,19 @@
 #ifndef ZETO_INSTANTIATEDQOBJECTDESTROYEDEVENT_H
 #define ZETO_INSTANTIATEDQOBJECTDESTROYEDEVENT_H
 
-#include "../../ZetoGlobal.h"
+#include "../../Messenger/MessageDeclaration.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QMetaType>
-#include <QtCore/QSharedDataPointer>
+
+// Tells the peer that an instantiated object no longer exists.
+// clang-format off
+#define ZETO_INSTANTIATED_QOBJECT_DESTROYED_EVENT_FIELDS(Field)                                                        \
+    Field(QByteArray, objectId)
+// clang-format on
 
 namespace Zeto {
 
-class DataStream;
-class InstantiatedQObjectDestroyedEventPrivate;
-
-// Tells the peer that an instantiated object no longer exists.
-class ZETO_PROTOCOL_EXPORT InstantiatedQObjectDestroyedEvent
-{
-public:
-    InstantiatedQObjectDestroyedEvent();
-    explicit InstantiatedQObjectDestroyedEvent(const QByteArray &objectId);
-    InstantiatedQObjectDestroyedEvent(const InstantiatedQObjectDestroyedEvent &other);
-    InstantiatedQObjectDestroyedEvent &operator=(const InstantiatedQObjectDestroyedEvent &other);
-    ~InstantiatedQObjectDestroyedEvent();
-
-    QByteArray objectId() const;
-
-private:
-    friend ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, InstantiatedQObjectDestroyedEvent &message);
-
-    QSharedDataPointer<InstantiatedQObjectDestroyedEventPrivate> d;
-};
-
-ZETO_PROTOCOL_EXPORT DataStream &operator<<(DataStream &stream, const InstantiatedQObjectDestroyedEvent &message);
-ZETO_PROTOCOL_EXPORT DataStream &operator>>(DataStream &stream, InstantiatedQObjectDestroyedEvent &message);
+ZETO_DECLARE_MESSAGE(InstantiatedQObjectDestroyedEvent, ZETO_INSTANTIATED_QOBJECT_DESTROYED_EVENT_FIELDS)
 
 } // namespace Zeto
 
