@@ -16,9 +16,6 @@
 // headers are not installed.
 #define ZETO_PRIVATE_EXPORT ZETO_EXPORT
 
-// The former name of the private export, until every header has moved.
-#define ZETO_PROTOCOL_EXPORT ZETO_PRIVATE_EXPORT
-
 // Internals that only the tests reach, exported (privately) only from builds
 // made with tests.
 #if defined(ZETO_WITH_AUTOTEST_EXPORTS)

@@ -14,9 +14,6 @@
 
 #include <type_traits>
 
-// The one place that says under which export the message types go.
-#define ZETO_MESSAGE_EXPORT ZETO_PROTOCOL_EXPORT
-
 namespace Zeto {
 
 class DataStream;
@@ -44,9 +41,9 @@ using Passed =
 // reading from a stream included, detaches.
 #define ZETO_DECLARE_MESSAGE(MessageType, Fields)                                                                      \
     class MessageType##Private;                                                                                        \
-    class ZETO_MESSAGE_EXPORT MessageType                                                                              \
+    class ZETO_PRIVATE_EXPORT MessageType                                                                              \
     {                                                                                                                  \
-        friend ZETO_MESSAGE_EXPORT DataStream &operator>>(DataStream &stream, MessageType &message);                   \
+        friend ZETO_PRIVATE_EXPORT DataStream &operator>>(DataStream &stream, MessageType &message);                   \
                                                                                                                        \
         QSharedDataPointer<MessageType##Private> d;                                                                    \
                                                                                                                        \
@@ -60,9 +57,9 @@ using Passed =
         Fields(ZETO_MESSAGE_ACCESSOR)                                                                                  \
     };                                                                                                                 \
                                                                                                                        \
-    ZETO_MESSAGE_EXPORT DataStream &operator<<(DataStream &stream, const MessageType &message);                        \
-    ZETO_MESSAGE_EXPORT DataStream &operator>>(DataStream &stream, MessageType &message);                              \
-    ZETO_MESSAGE_EXPORT bool operator==(const MessageType &left, const MessageType &right);                            \
-    ZETO_MESSAGE_EXPORT bool operator!=(const MessageType &left, const MessageType &right);
+    ZETO_PRIVATE_EXPORT DataStream &operator<<(DataStream &stream, const MessageType &message);                        \
+    ZETO_PRIVATE_EXPORT DataStream &operator>>(DataStream &stream, MessageType &message);                              \
+    ZETO_PRIVATE_EXPORT bool operator==(const MessageType &left, const MessageType &right);                            \
+    ZETO_PRIVATE_EXPORT bool operator!=(const MessageType &left, const MessageType &right);
 
 #endif // ZETO_MESSAGEDECLARATION_H

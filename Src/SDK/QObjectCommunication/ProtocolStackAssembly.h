@@ -16,7 +16,7 @@ class QObjectEndpointFactory;
 // an endpoint factory over the broker. The factory holds the broker and the
 // broker the courier, so the whole stack goes with the factory, which the
 // caller owns.
-ZETO_PROTOCOL_EXPORT QObjectEndpointFactory *
+ZETO_PRIVATE_EXPORT QObjectEndpointFactory *
 assembleProtocolStack(QSharedPointer<IQVariantCourier> courier, const RemoteObjectRepository &repository,
                       QSharedPointer<IConnectionInformationFactory> connectionInformationFactory);
 
