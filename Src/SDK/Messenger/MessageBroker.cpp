@@ -1,6 +1,7 @@
 #include "MessageBroker.h"
 
 #include "Message.h"
+#include "MessageDispatch.h"
 #include "Messenger.h"
 #include "Messages/MessengerFinishedRequest.h"
 #include "Messages/MessengerFinishedResponse.h"
@@ -62,19 +63,19 @@ bool MessageBroker::sendMessage(const Message &message) { return sendQVariant(QV
 
 void MessageBroker::onReceivedQVariant(const QVariant &qVariant)
 {
-    const int type = qVariant.userType();
-    if (type == qMetaTypeId<MessengerFinishedRequest>())
-        onMessengerFinishedRequest(qVariant.value<MessengerFinishedRequest>().messengerId());
-    else if (type == qMetaTypeId<MessengerFinishedResponse>())
-        onMessengerFinishedResponse(qVariant.value<MessengerFinishedResponse>().messengerId());
-    else if (type == qMetaTypeId<Message>())
-        onMessage(qVariant.value<Message>());
-    else
+    using Dispatch = MessageDispatch<MessageBroker>;
+    static const Dispatch table{
+        Dispatch::route<MessengerFinishedRequest, &MessageBroker::onMessengerFinishedRequest>(),
+        Dispatch::route<MessengerFinishedResponse, &MessageBroker::onMessengerFinishedResponse>(),
+        Dispatch::route<Message, &MessageBroker::onMessage>(),
+    };
+    if (!table.dispatch(this, qVariant))
         reportInvalidMessage();
 }
 
-void MessageBroker::onMessengerFinishedRequest(const QByteArray &messengerId)
+void MessageBroker::onMessengerFinishedRequest(const MessengerFinishedRequest &request)
 {
+    const QByteArray &messengerId = request.messengerId();
     if (Messenger *messenger = m_messengers.take(messengerId)) {
         sendQVariant(QVariant::fromValue(MessengerFinishedResponse(messengerId)));
         // Its later destruction has nothing left to announce.
@@ -89,9 +90,9 @@ void MessageBroker::onMessengerFinishedRequest(const QByteArray &messengerId)
     }
 }
 
-void MessageBroker::onMessengerFinishedResponse(const QByteArray &messengerId)
+void MessageBroker::onMessengerFinishedResponse(const MessengerFinishedResponse &response)
 {
-    if (!m_finishedMessengerIds.remove(messengerId))
+    if (!m_finishedMessengerIds.remove(response.messengerId()))
         reportInvalidMessage();
 }
 

@@ -16,6 +16,8 @@ namespace Zeto {
 class IQVariantCourier;
 class Message;
 class Messenger;
+class MessengerFinishedRequest;
+class MessengerFinishedResponse;
 
 // Multiplexes messengers over one courier: wraps what they send in envelopes,
 // routes incoming envelopes by messenger id, and agrees with the peer's broker
@@ -43,8 +45,8 @@ Q_SIGNALS:
 
 private:
     void onReceivedQVariant(const QVariant &qVariant);
-    void onMessengerFinishedRequest(const QByteArray &messengerId);
-    void onMessengerFinishedResponse(const QByteArray &messengerId);
+    void onMessengerFinishedRequest(const MessengerFinishedRequest &request);
+    void onMessengerFinishedResponse(const MessengerFinishedResponse &response);
     void onMessage(const Message &message);
     void onMessengerDestroyed(Messenger *messenger);
     bool sendQVariant(const QVariant &qVariant);

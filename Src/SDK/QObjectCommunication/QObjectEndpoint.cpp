@@ -1,6 +1,7 @@
 #include "QObjectEndpoint.h"
 
 #include "../Messenger/Id.h"
+#include "../Messenger/MessageDispatch.h"
 #include "../Messenger/Messenger.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
 #include "ConnectedSignal.h"
@@ -127,26 +128,19 @@ void QObjectEndpoint::onReceivedMessage(const QVariant &message)
 
 void QObjectEndpoint::dispatch(const QVariant &message)
 {
-    const int type = message.userType();
-    if (type == qMetaTypeId<CallSlotRequest>())
-        serveSlotCall(message.value<CallSlotRequest>());
-    else if (type == qMetaTypeId<CallSlotResponse>())
-        onSlotCallResponse(message.value<CallSlotResponse>());
-    else if (type == qMetaTypeId<ConnectionRequest>())
-        serveConnection(message.value<ConnectionRequest>());
-    else if (type == qMetaTypeId<ConnectionResponse>())
-        onConnectionResponse(message.value<ConnectionResponse>());
-    else if (type == qMetaTypeId<DisconnectionRequest>())
-        serveDisconnection(message.value<DisconnectionRequest>());
-    else if (type == qMetaTypeId<DisconnectionResponse>())
-        onDisconnectionResponse(message.value<DisconnectionResponse>());
-    else if (type == qMetaTypeId<InstantiateQObjectRequest>())
-        serveInstantiation(message.value<InstantiateQObjectRequest>());
-    else if (type == qMetaTypeId<InstantiateQObjectResponse>())
-        onInstantiationResponse(message.value<InstantiateQObjectResponse>());
-    else if (type == qMetaTypeId<InstantiatedQObjectDestroyedEvent>())
-        onInstantiatedObjectDestroyedEvent(message.value<InstantiatedQObjectDestroyedEvent>());
-    else
+    using Dispatch = MessageDispatch<QObjectEndpoint>;
+    static const Dispatch table{
+        Dispatch::route<CallSlotRequest, &QObjectEndpoint::serveSlotCall>(),
+        Dispatch::route<CallSlotResponse, &QObjectEndpoint::onSlotCallResponse>(),
+        Dispatch::route<ConnectionRequest, &QObjectEndpoint::serveConnection>(),
+        Dispatch::route<ConnectionResponse, &QObjectEndpoint::onConnectionResponse>(),
+        Dispatch::route<DisconnectionRequest, &QObjectEndpoint::serveDisconnection>(),
+        Dispatch::route<DisconnectionResponse, &QObjectEndpoint::onDisconnectionResponse>(),
+        Dispatch::route<InstantiateQObjectRequest, &QObjectEndpoint::serveInstantiation>(),
+        Dispatch::route<InstantiateQObjectResponse, &QObjectEndpoint::onInstantiationResponse>(),
+        Dispatch::route<InstantiatedQObjectDestroyedEvent, &QObjectEndpoint::onInstantiatedObjectDestroyedEvent>(),
+    };
+    if (!table.dispatch(this, message))
         reportInvalidMessage();
 }
 

@@ -2,6 +2,7 @@
 
 #include "../Messenger/Id.h"
 #include "../Messenger/MessageBroker.h"
+#include "../Messenger/MessageDispatch.h"
 #include "../Messenger/Messenger.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
 #include "Messages/CreateEndpointRequest.h"
@@ -57,12 +58,12 @@ QSharedPointer<QObjectEndpoint> QObjectEndpointFactory::createEndpoint()
 
 void QObjectEndpointFactory::onReceivedMessage(const QVariant &message)
 {
-    const int type = message.userType();
-    if (type == qMetaTypeId<CreateEndpointRequest>())
-        onRequest(message.value<CreateEndpointRequest>());
-    else if (type == qMetaTypeId<CreateEndpointResponse>())
-        onResponse(message.value<CreateEndpointResponse>());
-    else
+    using Dispatch = MessageDispatch<QObjectEndpointFactory>;
+    static const Dispatch table{
+        Dispatch::route<CreateEndpointRequest, &QObjectEndpointFactory::onRequest>(),
+        Dispatch::route<CreateEndpointResponse, &QObjectEndpointFactory::onResponse>(),
+    };
+    if (!table.dispatch(this, message))
         reportInvalidMessage();
 }
 
