@@ -23,19 +23,28 @@
 
 namespace Zeto {
 
+namespace {
+
+// Without its collaborators an endpoint cannot exist: the process ends.
+template <typename T>
+QSharedPointer<T> required(QSharedPointer<T> pointer, const char *whatIsNull)
+{
+    if (!pointer)
+        qFatal("%s", whatIsNull);
+    return pointer;
+}
+
+} // namespace
+
 QObjectEndpoint::QObjectEndpoint(const RemoteObjectRepository &repository, QSharedPointer<Messenger> messenger,
                                  QSharedPointer<IConnectionInformationFactory> connectionInformationFactory,
                                  QSharedPointer<PeerQuota> quota)
-    : m_endpointId(generateId())
-    , m_repository(repository)
-    , m_messenger(std::move(messenger))
-    , m_connectionInformationFactory(std::move(connectionInformationFactory))
-    , m_quota(quota ? std::move(quota) : QSharedPointer<PeerQuota>::create())
+    : m_endpointId(generateId()),
+      m_messenger(required(std::move(messenger), "Messenger is null.")),
+      m_quota(quota ? std::move(quota) : QSharedPointer<PeerQuota>::create()),
+      m_objects(*this, repository,
+                required(std::move(connectionInformationFactory), "Connection information factory is null."), m_quota)
 {
-    if (!m_messenger)
-        qFatal("Messenger is null.");
-    if (!m_connectionInformationFactory)
-        qFatal("Connection information factory is null.");
     connect(m_messenger.data(), &Messenger::receivedMessage, this, &QObjectEndpoint::onReceivedMessage);
     connect(m_messenger.data(), &Messenger::finished, this, &QObjectEndpoint::onMessengerFinished);
     connect(m_messenger.data(), &Messenger::error, this, &QObjectEndpoint::error);
@@ -43,24 +52,8 @@ QObjectEndpoint::QObjectEndpoint(const RemoteObjectRepository &repository, QShar
 
 QObjectEndpoint::~QObjectEndpoint()
 {
-    // The tables are emptied before anyone hears of it, so that a receiver
-    // finds nothing half removed.
-    const QHash<QByteArray, ObjectRecord> records = std::exchange(m_registeredObjects, {});
-    m_objectIds.clear();
     m_quota->update(m_reportedUsage, {});
-    QVector<QByteArray> instantiatedIds;
-    for (auto record = records.cbegin(); record != records.cend(); ++record) {
-        QObject *object = record->object();
-        if (object)
-            disconnect(object, nullptr, this, nullptr);
-        if (record->isInstantiated()) {
-            if (object)
-                object->deleteLater();
-            instantiatedIds.append(record.key());
-        }
-    }
-    for (const QByteArray &objectId : qAsConst(instantiatedIds))
-        Q_EMIT instantiatedQObjectDestroyed(objectId, true);
+    m_objects.releaseAll();
     for (const QSharedPointer<ConnectedSignal> &watcher : qAsConst(m_watchedSignals))
         disconnect(watcher.data(), nullptr, this, nullptr);
     Q_EMIT endpointDestroyed(this);
@@ -82,34 +75,12 @@ bool QObjectEndpoint::isFinished() const
     return m_finished;
 }
 
-QByteArray QObjectEndpoint::registerQObject(QObject *object)
-{
-    if (!object) {
-        qCritical("Failed to register object. Given object is null.");
-        return {};
-    }
-    // One registration per live object, however often it is linked.
-    for (auto id = m_objectIds.constFind(object); id != m_objectIds.cend() && id.key() == object; ++id) {
-        if (!m_registeredObjects.value(*id).isInstantiated())
-            return *id;
-    }
-    return addRecord(generateId(), ObjectRecord::registered(object));
-}
+QByteArray QObjectEndpoint::registerQObject(QObject *object) { return m_objects.registerQObject(object); }
 
 QByteArray QObjectEndpoint::instantiateQObject(const QByteArray &className, const QUrl &url,
                                                const QVariant &argument)
 {
-    if (className.isEmpty() || url.isEmpty() || !url.isValid())
-        return {};
-    const QByteArray objectId = generateId();
-    if (m_finished) {
-        failInstantiationLater(objectId, ConnectionDropped);
-    } else if (!send(QVariant::fromValue(InstantiateQObjectRequest(className, objectId, url, argument)))) {
-        failInstantiationLater(objectId, UnregisteredArgument);
-    } else {
-        m_pendingInstantiations.insert(objectId);
-    }
-    return objectId;
+    return m_objects.requestInstantiation(className, url, argument);
 }
 
 void QObjectEndpoint::announceConnected()
@@ -136,9 +107,14 @@ void QObjectEndpoint::dispatch(const QVariant &message)
         Dispatch::route<ConnectionResponse, &QObjectEndpoint::onConnectionResponse>(),
         Dispatch::route<DisconnectionRequest, &QObjectEndpoint::serveDisconnection>(),
         Dispatch::route<DisconnectionResponse, &QObjectEndpoint::onDisconnectionResponse>(),
-        Dispatch::route<InstantiateQObjectRequest, &QObjectEndpoint::serveInstantiation>(),
-        Dispatch::route<InstantiateQObjectResponse, &QObjectEndpoint::onInstantiationResponse>(),
-        Dispatch::route<InstantiatedQObjectDestroyedEvent, &QObjectEndpoint::onInstantiatedObjectDestroyedEvent>(),
+        Dispatch::route<InstantiateQObjectRequest,
+                        &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::serveInstantiation>>(),
+        Dispatch::route<
+            InstantiateQObjectResponse,
+            &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::onInstantiationResponse>>(),
+        Dispatch::route<
+            InstantiatedQObjectDestroyedEvent,
+            &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::onInstantiatedObjectDestroyedEvent>>(),
     };
     if (!table.dispatch(this, message))
         reportInvalidMessage();
@@ -150,120 +126,21 @@ void QObjectEndpoint::onMessengerFinished()
     Q_EMIT finished();
 }
 
-void QObjectEndpoint::serveInstantiation(const InstantiateQObjectRequest &request)
-{
-    const std::optional<ErrorInfo> failure = instantiate(request);
-    send(QVariant::fromValue(InstantiateQObjectResponse(!failure, failure.value_or(ErrorInfo()), request)));
-    if (failure)
-        Q_EMIT qObjectInstantiationFailed(request.objectId(), *failure, false);
-    else
-        Q_EMIT instantiatedQObject(request.objectId(), false);
-}
-
-std::optional<ErrorInfo> QObjectEndpoint::instantiate(const InstantiateQObjectRequest &request)
-{
-    const QByteArray &objectId = request.objectId();
-    if (!isValidId(objectId) || m_registeredObjects.contains(objectId))
-        return makeErrorInfo(InvalidMessage);
-    if (!m_quota->hasRoomFor(PeerQuota::Objects))
-        return makeErrorInfo(TooManyRemoteObjects);
-    const RemoteObjectRepositoryEntry entry = m_repository.entry(request.url());
-    const QMetaObject *metaObject = entry.isCreatable() ? entry.factory()->metaObject() : nullptr;
-    if (!metaObject || QByteArray(metaObject->className()) != request.className())
-        return makeErrorInfo(RemoteObjectNotFound);
-    QObject *object = createObject(entry, request.argument());
-    if (!object)
-        return makeErrorInfo(RemoteObjectNotFound);
-    addRecord(objectId, ObjectRecord::instantiated(object));
-    m_localInstantiations.insert(objectId);
-    return std::nullopt;
-}
-
-// The factories judge the peer's argument; a refusal, by null or by any
-// exception, must not unwind through the event loop.
-QObject *QObjectEndpoint::createObject(const RemoteObjectRepositoryEntry &entry, const QVariant &argument)
-{
-    try {
-        const QSharedPointer<IConnectionInformation> information = m_connectionInformationFactory->create(argument);
-        return information ? entry.factory()->createQObject(information) : nullptr;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void QObjectEndpoint::onInstantiationResponse(const InstantiateQObjectResponse &response)
-{
-    const QByteArray objectId = response.request().objectId();
-    if (!m_pendingInstantiations.remove(objectId)) {
-        reportInvalidMessage();
-        return;
-    }
-    if (response.success()) {
-        m_remoteInstantiations.insert(objectId);
-        Q_EMIT instantiatedQObject(objectId, true);
-    } else {
-        Q_EMIT qObjectInstantiationFailed(objectId, response.errorInfo(), true);
-    }
-}
-
-void QObjectEndpoint::onInstantiatedObjectDestroyedEvent(const InstantiatedQObjectDestroyedEvent &event)
-{
-    if (m_remoteInstantiations.remove(event.objectId()))
-        Q_EMIT instantiatedQObjectDestroyed(event.objectId(), false);
-    else
-        reportInvalidMessage();
-}
-
 void QObjectEndpoint::onObjectDestroyed(QObject *object)
 {
-    QVector<QByteArray> instantiatedIds;
+    const ObjectTable::Removal removal = m_objects.remove(object);
     QVector<QByteArray> linkIds;
-    const QList<QByteArray> objectIds = m_objectIds.values(object);
-    m_objectIds.remove(object);
-    for (const QByteArray &objectId : objectIds) {
+    for (const QByteArray &objectId : removal.objectIds)
         linkIds += takeLinksOfReceiver(objectId);
-        if (m_registeredObjects.take(objectId).isInstantiated() && m_localInstantiations.remove(objectId))
-            instantiatedIds.append(objectId);
-    }
     reportUsage();
     for (const QByteArray &connectionId : qAsConst(linkIds))
         requestDisconnection(connectionId, ObjectDestroyed);
-    for (const QByteArray &objectId : qAsConst(instantiatedIds))
-        send(QVariant::fromValue(InstantiatedQObjectDestroyedEvent(objectId)));
-    // A receiver may drop this endpoint.
-    const QPointer<QObjectEndpoint> self(this);
-    for (const QByteArray &objectId : qAsConst(instantiatedIds)) {
-        Q_EMIT instantiatedQObjectDestroyed(objectId, true);
-        if (!self)
-            return;
-    }
-}
-
-QByteArray QObjectEndpoint::addRecord(const QByteArray &objectId, const ObjectRecord &record)
-{
-    QObject *object = record.object();
-    m_registeredObjects.insert(objectId, record);
-    m_objectIds.insert(object, objectId);
-    connect(object, &QObject::destroyed, this, &QObjectEndpoint::onObjectDestroyed, Qt::UniqueConnection);
-    return objectId;
-}
-
-void QObjectEndpoint::failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError)
-{
-    const ErrorInfo errorInfo = makeErrorInfo(connectionError);
-    QMetaObject::invokeMethod(
-        this, [this, objectId, errorInfo] { Q_EMIT qObjectInstantiationFailed(objectId, errorInfo, true); },
-        Qt::QueuedConnection);
-}
-
-bool QObjectEndpoint::isRegisteredHere(const QByteArray &objectId) const
-{
-    return m_registeredObjects.contains(objectId);
+    m_objects.announceDestroyed(removal.instantiatedIds);
 }
 
 PeerQuota::Amounts QObjectEndpoint::usage() const
 {
-    return {{m_localInstantiations.size(), m_watchedSignals.size() + m_linkedReceivers.size(),
+    return {{m_objects.localInstantiationCount(), m_watchedSignals.size() + m_linkedReceivers.size(),
              m_pendingForwardedCalls.size()}};
 }
 

@@ -6,7 +6,7 @@
 #include "../RemoteObjects/RemoteObjectRepository.h"
 #include "Messages/ConnectionRequest.h"
 #include "Messages/DisconnectReason.h"
-#include "ObjectRecord.h"
+#include "ObjectTable.h"
 #include "PeerQuota.h"
 #include "SlotSignatureCache.h"
 
@@ -32,9 +32,6 @@ class ConnectionResponse;
 class DisconnectionRequest;
 class DisconnectionResponse;
 class IConnectionInformationFactory;
-class InstantiateQObjectRequest;
-class InstantiateQObjectResponse;
-class InstantiatedQObjectDestroyedEvent;
 class Messenger;
 
 // One side of a remote-object conversation over one messenger. The same
@@ -108,20 +105,22 @@ Q_SIGNALS:
 
 private:
     friend class QObjectEndpointFactory;
+    // The parts send, report and emit through the endpoint.
+    friend class ObjectTable;
 
     // Only the factory knows when the pair is complete.
     void announceConnected();
 
     void onReceivedMessage(const QVariant &message);
     void dispatch(const QVariant &message);
+    // A dispatch route into the part that handles the message.
+    template <auto part, auto handler, typename Message>
+    void deliver(const Message &message)
+    {
+        ((this->*part).*handler)(message);
+    }
     void onMessengerFinished();
     void onObjectDestroyed(QObject *object);
-
-    void serveInstantiation(const InstantiateQObjectRequest &request);
-    std::optional<ErrorInfo> instantiate(const InstantiateQObjectRequest &request);
-    QObject *createObject(const RemoteObjectRepositoryEntry &entry, const QVariant &argument);
-    void onInstantiationResponse(const InstantiateQObjectResponse &response);
-    void onInstantiatedObjectDestroyedEvent(const InstantiatedQObjectDestroyedEvent &event);
 
     // Slot calls.
     QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
@@ -162,38 +161,27 @@ private:
     QVector<QByteArray> takeLinksOfReceiver(const QByteArray &objectId);
     void failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo);
 
-    QByteArray addRecord(const QByteArray &objectId, const ObjectRecord &record);
-    void failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError);
-    bool isRegisteredHere(const QByteArray &objectId) const;
     bool send(const QVariant &message);
     void reportInvalidMessage();
     PeerQuota::Amounts usage() const;
     void reportUsage();
 
     const QByteArray m_endpointId;
-    const RemoteObjectRepository m_repository;
     const QSharedPointer<Messenger> m_messenger;
-    const QSharedPointer<IConnectionInformationFactory> m_connectionInformationFactory;
     const QSharedPointer<PeerQuota> m_quota;
     PeerQuota::Amounts m_reportedUsage{};
     bool m_finished = false;
 
-    QHash<QByteArray, ObjectRecord> m_registeredObjects;
+    ObjectTable m_objects;
+
     QHash<QByteArray, QSharedPointer<ConnectedSignal>> m_watchedSignals;
     QHash<QByteArray, LinkedReceiver> m_linkedReceivers;
-    // The ids of each live object; the pointer is a key only, never used.
-    QMultiHash<QObject *, QByteArray> m_objectIds;
-    QSet<QByteArray> m_pendingInstantiations;
     QSet<QByteArray> m_pendingSlotCalls;
     QSet<QByteArray> m_pendingForwardedCalls;
     // The requests themselves, so that a response is matched against what was
     // asked and not against the peer's echo.
     QHash<QByteArray, PendingConnection> m_pendingConnections;
     QSet<QByteArray> m_pendingDisconnections;
-    // Created here for the peer, and created at the peer for this side. A
-    // peer's destruction event concerns only the second kind.
-    QSet<QByteArray> m_localInstantiations;
-    QSet<QByteArray> m_remoteInstantiations;
     SlotSignatureCache m_slotSignatures;
 };
 

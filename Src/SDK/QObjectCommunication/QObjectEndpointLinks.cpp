@@ -25,8 +25,8 @@ struct QObjectEndpoint::LinkEnds
 
 std::optional<ErrorInfo> QObjectEndpoint::validateLink(const ConnectionRequest &request, LinkEnds *ends) const
 {
-    const bool senderIsLocal = isRegisteredHere(request.senderObjectId());
-    if (senderIsLocal == isRegisteredHere(request.receiverObjectId()))
+    const bool senderIsLocal = m_objects.contains(request.senderObjectId());
+    if (senderIsLocal == m_objects.contains(request.receiverObjectId()))
         return makeErrorInfo(InvalidMessage);
     const MethodSignature signal(request.signalSignature());
     if (signal.normalizedSignature().isEmpty() || !signal.isSignal())
@@ -37,8 +37,7 @@ std::optional<ErrorInfo> QObjectEndpoint::validateLink(const ConnectionRequest &
     if (!areCompatible(signal, slot))
         return makeErrorInfo(SignalIncompatibleToSlot);
     const QByteArray localId = senderIsLocal ? request.senderObjectId() : request.receiverObjectId();
-    *ends = {senderIsLocal, m_registeredObjects.value(localId), signal.normalizedSignature(),
-             slot.normalizedSignature()};
+    *ends = {senderIsLocal, m_objects.record(localId), signal.normalizedSignature(), slot.normalizedSignature()};
     if (senderIsLocal && ends->localRecord.signalIndex(ends->normalizedSignal) < 0)
         return makeErrorInfo(InvalidSignal);
     if (!senderIsLocal && ends->localRecord.slotIndex(ends->normalizedSlot) < 0)

@@ -89,8 +89,7 @@ QByteArray QObjectEndpoint::callConnectedSlot(const QByteArray &connectionId, co
 void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
 {
     const bool reachesApplication = m_linkedReceivers.contains(request.connectionId())
-        && m_registeredObjects.contains(request.objectId())
-        && !m_registeredObjects.value(request.objectId()).isInstantiated();
+        && m_objects.contains(request.objectId()) && !m_objects.record(request.objectId()).isInstantiated();
     if (reachesApplication)
         serveInTurnWithReports(request);
     else
@@ -134,7 +133,7 @@ std::optional<ConnectionError> QObjectEndpoint::invokeRequestedSlot(const CallSl
         || request.arguments().size() > SlotInvocation::MaxArguments)
         return InvalidMessage;
     const bool isForwarded = !request.connectionId().isEmpty();
-    const ObjectRecord record = m_registeredObjects.value(request.objectId());
+    const ObjectRecord record = m_objects.record(request.objectId());
     // The application's own objects answer only the links it made to them.
     if (!isForwarded && !record.isInstantiated())
         return InvalidMessage;
