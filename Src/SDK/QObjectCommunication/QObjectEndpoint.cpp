@@ -4,7 +4,6 @@
 #include "../Messenger/MessageDispatch.h"
 #include "../Messenger/Messenger.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
-#include "ConnectedSignal.h"
 #include "Messages/CallSlotRequest.h"
 #include "Messages/CallSlotResponse.h"
 #include "Messages/ConnectionResponse.h"
@@ -14,11 +13,9 @@
 #include "Messages/InstantiateQObjectResponse.h"
 #include "Messages/InstantiatedQObjectDestroyedEvent.h"
 
-#include <QtCore/QMetaObject>
 #include <QtCore/QPointer>
 #include <QtCore/QVector>
 
-#include <optional>
 #include <utility>
 
 namespace Zeto {
@@ -43,7 +40,9 @@ QObjectEndpoint::QObjectEndpoint(const RemoteObjectRepository &repository, QShar
       m_messenger(required(std::move(messenger), "Messenger is null.")),
       m_quota(quota ? std::move(quota) : QSharedPointer<PeerQuota>::create()),
       m_objects(*this, repository,
-                required(std::move(connectionInformationFactory), "Connection information factory is null."), m_quota)
+                required(std::move(connectionInformationFactory), "Connection information factory is null."), m_quota),
+      m_slotCalls(*this, m_objects, m_linkedReceivers, m_quota),
+      m_links(*this, m_objects, m_linkedReceivers, m_slotCalls, m_quota)
 {
     connect(m_messenger.data(), &Messenger::receivedMessage, this, &QObjectEndpoint::onReceivedMessage);
     connect(m_messenger.data(), &Messenger::finished, this, &QObjectEndpoint::onMessengerFinished);
@@ -54,8 +53,7 @@ QObjectEndpoint::~QObjectEndpoint()
 {
     m_quota->update(m_reportedUsage, {});
     m_objects.releaseAll();
-    for (const QSharedPointer<ConnectedSignal> &watcher : qAsConst(m_watchedSignals))
-        disconnect(watcher.data(), nullptr, this, nullptr);
+    m_links.stopReporting();
     Q_EMIT endpointDestroyed(this);
     disconnect(m_messenger.data(), nullptr, this, nullptr);
 }
@@ -83,6 +81,29 @@ QByteArray QObjectEndpoint::instantiateQObject(const QByteArray &className, cons
     return m_objects.requestInstantiation(className, url, argument);
 }
 
+QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const char *slotName,
+                                     const QVector<QVariant> &arguments)
+{
+    return m_slotCalls.call(objectId, slotName, arguments);
+}
+
+QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const QByteArray &slotSignature,
+                                     const QVector<QVariant> &arguments)
+{
+    return m_slotCalls.call(objectId, slotSignature, arguments);
+}
+
+QByteArray QObjectEndpoint::connectToRemoteObject(const QByteArray &senderObjectId, const QByteArray &signal,
+                                                  const QByteArray &receiverObjectId, const QByteArray &slot)
+{
+    return m_links.requestLink(senderObjectId, signal, receiverObjectId, slot);
+}
+
+void QObjectEndpoint::disconnectFromRemoteObject(const QByteArray &connectionId)
+{
+    m_links.requestUnlink(connectionId);
+}
+
 void QObjectEndpoint::announceConnected()
 {
     Q_EMIT connected();
@@ -100,21 +121,19 @@ void QObjectEndpoint::onReceivedMessage(const QVariant &message)
 void QObjectEndpoint::dispatch(const QVariant &message)
 {
     using Dispatch = MessageDispatch<QObjectEndpoint>;
+    using E = QObjectEndpoint;
     static const Dispatch table{
-        Dispatch::route<CallSlotRequest, &QObjectEndpoint::serveSlotCall>(),
-        Dispatch::route<CallSlotResponse, &QObjectEndpoint::onSlotCallResponse>(),
-        Dispatch::route<ConnectionRequest, &QObjectEndpoint::serveConnection>(),
-        Dispatch::route<ConnectionResponse, &QObjectEndpoint::onConnectionResponse>(),
-        Dispatch::route<DisconnectionRequest, &QObjectEndpoint::serveDisconnection>(),
-        Dispatch::route<DisconnectionResponse, &QObjectEndpoint::onDisconnectionResponse>(),
-        Dispatch::route<InstantiateQObjectRequest,
-                        &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::serveInstantiation>>(),
-        Dispatch::route<
-            InstantiateQObjectResponse,
-            &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::onInstantiationResponse>>(),
-        Dispatch::route<
-            InstantiatedQObjectDestroyedEvent,
-            &QObjectEndpoint::deliver<&QObjectEndpoint::m_objects, &ObjectTable::onInstantiatedObjectDestroyedEvent>>(),
+        Dispatch::route<CallSlotRequest, &E::deliver<&E::m_slotCalls, &SlotCalls::serveSlotCall>>(),
+        Dispatch::route<CallSlotResponse, &E::deliver<&E::m_slotCalls, &SlotCalls::onSlotCallResponse>>(),
+        Dispatch::route<ConnectionRequest, &E::deliver<&E::m_links, &SignalSlotLinks::serveConnection>>(),
+        Dispatch::route<ConnectionResponse, &E::deliver<&E::m_links, &SignalSlotLinks::onConnectionResponse>>(),
+        Dispatch::route<DisconnectionRequest, &E::deliver<&E::m_links, &SignalSlotLinks::serveDisconnection>>(),
+        Dispatch::route<DisconnectionResponse, &E::deliver<&E::m_links, &SignalSlotLinks::onDisconnectionResponse>>(),
+        Dispatch::route<InstantiateQObjectRequest, &E::deliver<&E::m_objects, &ObjectTable::serveInstantiation>>(),
+        Dispatch::route<InstantiateQObjectResponse,
+                        &E::deliver<&E::m_objects, &ObjectTable::onInstantiationResponse>>(),
+        Dispatch::route<InstantiatedQObjectDestroyedEvent,
+                        &E::deliver<&E::m_objects, &ObjectTable::onInstantiatedObjectDestroyedEvent>>(),
     };
     if (!table.dispatch(this, message))
         reportInvalidMessage();
@@ -131,17 +150,17 @@ void QObjectEndpoint::onObjectDestroyed(QObject *object)
     const ObjectTable::Removal removal = m_objects.remove(object);
     QVector<QByteArray> linkIds;
     for (const QByteArray &objectId : removal.objectIds)
-        linkIds += takeLinksOfReceiver(objectId);
+        linkIds += m_linkedReceivers.takeLinksOf(objectId);
     reportUsage();
     for (const QByteArray &connectionId : qAsConst(linkIds))
-        requestDisconnection(connectionId, ObjectDestroyed);
+        m_links.requestDisconnection(connectionId, ObjectDestroyed);
     m_objects.announceDestroyed(removal.instantiatedIds);
 }
 
 PeerQuota::Amounts QObjectEndpoint::usage() const
 {
-    return {{m_objects.localInstantiationCount(), m_watchedSignals.size() + m_linkedReceivers.size(),
-             m_pendingForwardedCalls.size()}};
+    return {{m_objects.localInstantiationCount(), m_links.watchedSignalCount() + m_linkedReceivers.size(),
+             m_slotCalls.waitingForwardedCallCount()}};
 }
 
 void QObjectEndpoint::reportUsage()

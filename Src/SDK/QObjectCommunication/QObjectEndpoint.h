@@ -4,33 +4,21 @@
 #include "../ZetoGlobal.h"
 #include "../ErrorHandler/ErrorHandler.h"
 #include "../RemoteObjects/RemoteObjectRepository.h"
-#include "Messages/ConnectionRequest.h"
-#include "Messages/DisconnectReason.h"
+#include "LinkedReceivers.h"
 #include "ObjectTable.h"
 #include "PeerQuota.h"
-#include "SlotSignatureCache.h"
+#include "SignalSlotLinks.h"
+#include "SlotCalls.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QHash>
-#include <QtCore/QMultiHash>
 #include <QtCore/QObject>
-#include <QtCore/QSet>
 #include <QtCore/QSharedPointer>
 #include <QtCore/QUrl>
 #include <QtCore/QVariant>
 #include <QtCore/QVector>
 
-#include <optional>
-
 namespace Zeto {
 
-class CallSlotRequest;
-class CallSlotResponse;
-class ConnectedSignal;
-class ConnectedSignalEmittedEvent;
-class ConnectionResponse;
-class DisconnectionRequest;
-class DisconnectionResponse;
 class IConnectionInformationFactory;
 class Messenger;
 
@@ -107,6 +95,8 @@ private:
     friend class QObjectEndpointFactory;
     // The parts send, report and emit through the endpoint.
     friend class ObjectTable;
+    friend class SignalSlotLinks;
+    friend class SlotCalls;
 
     // Only the factory knows when the pair is complete.
     void announceConnected();
@@ -122,45 +112,6 @@ private:
     void onMessengerFinished();
     void onObjectDestroyed(QObject *object);
 
-    // Slot calls.
-    QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
-                                 const QByteArray &slotSignature, const QVector<QVariant> &arguments);
-    void serveSlotCall(const CallSlotRequest &request);
-    void serveInTurnWithReports(const CallSlotRequest &request);
-    void answerSlotCall(const CallSlotRequest &request);
-    std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
-    std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
-                                                            const QByteArray &normalizedSlot) const;
-    void onSlotCallResponse(const CallSlotResponse &response);
-    void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
-
-    // Links.
-    struct LinkedReceiver
-    {
-        QByteArray objectId;
-        QByteArray normalizedSlot;
-    };
-    struct PendingConnection
-    {
-        ConnectionRequest request;
-        bool disconnectRequested = false;
-    };
-    struct LinkEnds;
-    std::optional<ErrorInfo> validateLink(const ConnectionRequest &request, LinkEnds *ends) const;
-    void serveConnection(const ConnectionRequest &request);
-    std::optional<ErrorInfo> acceptLink(const ConnectionRequest &request);
-    bool watchSignal(const ConnectionRequest &request, QObject *emitter, int signalIndex);
-    void onConnectionResponse(const ConnectionResponse &response);
-    std::optional<ErrorInfo> completeLink(const ConnectionRequest &request, DisconnectReason *undoReason);
-    void serveDisconnection(const DisconnectionRequest &request);
-    void onDisconnectionResponse(const DisconnectionResponse &response);
-    bool removeLink(const QByteArray &connectionId);
-    void requestDisconnection(const QByteArray &connectionId, DisconnectReason reason);
-    void onWatchedSignalEmitted(const ConnectedSignalEmittedEvent &event);
-    void onEmitterDestroyed(const QByteArray &connectionId);
-    QVector<QByteArray> takeLinksOfReceiver(const QByteArray &objectId);
-    void failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo);
-
     bool send(const QVariant &message);
     void reportInvalidMessage();
     PeerQuota::Amounts usage() const;
@@ -173,16 +124,9 @@ private:
     bool m_finished = false;
 
     ObjectTable m_objects;
-
-    QHash<QByteArray, QSharedPointer<ConnectedSignal>> m_watchedSignals;
-    QHash<QByteArray, LinkedReceiver> m_linkedReceivers;
-    QSet<QByteArray> m_pendingSlotCalls;
-    QSet<QByteArray> m_pendingForwardedCalls;
-    // The requests themselves, so that a response is matched against what was
-    // asked and not against the peer's echo.
-    QHash<QByteArray, PendingConnection> m_pendingConnections;
-    QSet<QByteArray> m_pendingDisconnections;
-    SlotSignatureCache m_slotSignatures;
+    LinkedReceivers m_linkedReceivers;
+    SlotCalls m_slotCalls;
+    SignalSlotLinks m_links;
 };
 
 } // namespace Zeto

@@ -1,14 +1,17 @@
-// The slot calls of QObjectEndpoint: asking the peer, serving the peer, and
-// the answers.
-
-#include "QObjectEndpoint.h"
+#include "SlotCalls.h"
 
 #include "../Messenger/Id.h"
+#include "LinkedReceivers.h"
 #include "Messages/CallSlotRequest.h"
 #include "Messages/CallSlotResponse.h"
+#include "ObjectTable.h"
+#include "PeerQuota.h"
+#include "QObjectEndpoint.h"
 #include "SlotInvocation.h"
 
 #include <QtCore/QMetaObject>
+
+#include <utility>
 
 namespace Zeto {
 
@@ -37,26 +40,34 @@ QByteArray slotSignatureOf(const char *slotName, const QVector<QVariant> &argume
 
 } // namespace
 
-QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const char *slotName,
-                                     const QVector<QVariant> &arguments)
+SlotCalls::SlotCalls(QObjectEndpoint &endpoint, const ObjectTable &objects, const LinkedReceivers &linkedReceivers,
+                     QSharedPointer<PeerQuota> quota)
+    : m_endpoint(endpoint),
+      m_objects(objects),
+      m_linkedReceivers(linkedReceivers),
+      m_quota(std::move(quota))
+{}
+
+QByteArray SlotCalls::call(const QByteArray &objectId, const char *slotName, const QVector<QVariant> &arguments)
 {
     if (!isValidId(objectId) || !slotName || arguments.size() > SlotInvocation::MaxArguments) {
         const QByteArray slotCallId = generateId();
         failSlotCallLater(slotCallId, InvalidMessage);
         return slotCallId;
     }
-    return callSlot(objectId, slotSignatureOf(slotName, arguments), arguments);
+    return call(objectId, slotSignatureOf(slotName, arguments), arguments);
 }
 
-QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const QByteArray &slotSignature,
-                                     const QVector<QVariant> &arguments)
+QByteArray SlotCalls::call(const QByteArray &objectId, const QByteArray &slotSignature,
+                           const QVector<QVariant> &arguments)
 {
     const QByteArray slotCallId = generateId();
     if (!isValidId(objectId) || slotSignature.isEmpty() || arguments.size() > SlotInvocation::MaxArguments) {
         failSlotCallLater(slotCallId, InvalidMessage);
-    } else if (m_finished) {
+    } else if (m_endpoint.isFinished()) {
         failSlotCallLater(slotCallId, ConnectionDropped);
-    } else if (!send(QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})))) {
+    } else if (!m_endpoint.send(
+                   QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})))) {
         failSlotCallLater(slotCallId, UnregisteredArgument);
     } else {
         m_pendingSlotCalls.insert(slotCallId);
@@ -64,29 +75,29 @@ QByteArray QObjectEndpoint::callSlot(const QByteArray &objectId, const QByteArra
     return slotCallId;
 }
 
-QByteArray QObjectEndpoint::callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
-                                              const QByteArray &slotSignature, const QVector<QVariant> &arguments)
+QByteArray SlotCalls::callLinkedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
+                                     const QByteArray &slotSignature, const QVector<QVariant> &arguments)
 {
     const QByteArray slotCallId = generateId();
     if (!isValidId(connectionId) || !isValidId(receiverObjectId) || slotSignature.isEmpty()
         || arguments.size() > SlotInvocation::MaxArguments) {
         failSlotCallLater(slotCallId, InvalidMessage);
-    } else if (m_finished) {
+    } else if (m_endpoint.isFinished()) {
         failSlotCallLater(slotCallId, ConnectionDropped);
     } else if (!m_quota->hasRoomFor(PeerQuota::WaitingCalls)) {
         failSlotCallLater(slotCallId, PeerNotResponding);
         m_quota->reportExhausted(PeerQuota::WaitingCalls);
-    } else if (!send(QVariant::fromValue(
+    } else if (!m_endpoint.send(QVariant::fromValue(
                    CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)))) {
         failSlotCallLater(slotCallId, UnregisteredArgument);
     } else {
         m_pendingForwardedCalls.insert(slotCallId);
-        reportUsage();
+        m_endpoint.reportUsage();
     }
     return slotCallId;
 }
 
-void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
+void SlotCalls::serveSlotCall(const CallSlotRequest &request)
 {
     const bool reachesApplication = m_linkedReceivers.contains(request.connectionId())
         && m_objects.contains(request.objectId()) && !m_objects.record(request.objectId()).isInstantiated();
@@ -99,35 +110,37 @@ void QObjectEndpoint::serveSlotCall(const CallSlotRequest &request)
 // What the peer sent before this emission reaches the application two queued
 // steps after it arrived; the emission waits as long, so that the application
 // hears both in the peer's order.
-void QObjectEndpoint::serveInTurnWithReports(const CallSlotRequest &request)
+void SlotCalls::serveInTurnWithReports(const CallSlotRequest &request)
 {
+    QObjectEndpoint *endpoint = &m_endpoint;
     QMetaObject::invokeMethod(
-        this,
-        [this, request] {
+        endpoint,
+        [this, endpoint, request] {
             QMetaObject::invokeMethod(
-                this, [this, request] { answerSlotCall(request); }, Qt::QueuedConnection);
+                endpoint, [this, request] { answerSlotCall(request); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
 
-void QObjectEndpoint::answerSlotCall(const CallSlotRequest &request)
+void SlotCalls::answerSlotCall(const CallSlotRequest &request)
 {
     QVariant result;
     std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
     if (!failure
-        && !send(QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {}))))
+        && !m_endpoint.send(
+            QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {}))))
         failure = UnregisteredArgument;
     if (failure) {
         const ErrorInfo errorInfo = makeErrorInfo(*failure);
-        send(QVariant::fromValue(
+        m_endpoint.send(QVariant::fromValue(
             CallSlotResponse(false, request.objectId(), request.slotCallId(), QVariant(), errorInfo)));
-        Q_EMIT slotCallFailed(request.slotCallId(), errorInfo, false);
+        Q_EMIT m_endpoint.slotCallFailed(request.slotCallId(), errorInfo, false);
     } else {
-        Q_EMIT slotCalled(request.slotCallId(), result, false);
+        Q_EMIT m_endpoint.slotCalled(request.slotCallId(), result, false);
     }
 }
 
-std::optional<ConnectionError> QObjectEndpoint::invokeRequestedSlot(const CallSlotRequest &request, QVariant *result)
+std::optional<ConnectionError> SlotCalls::invokeRequestedSlot(const CallSlotRequest &request, QVariant *result)
 {
     if (!isValidId(request.objectId()) || !isValidId(request.slotCallId())
         || request.arguments().size() > SlotInvocation::MaxArguments)
@@ -160,38 +173,41 @@ std::optional<ConnectionError> QObjectEndpoint::invokeRequestedSlot(const CallSl
 }
 
 // A link reaches only the receiver and the slot it was made for.
-std::optional<ConnectionError> QObjectEndpoint::checkLinkOfForwardedCall(const CallSlotRequest &request,
-                                                                         const QByteArray &normalizedSlot) const
+std::optional<ConnectionError> SlotCalls::checkLinkOfForwardedCall(const CallSlotRequest &request,
+                                                                   const QByteArray &normalizedSlot) const
 {
-    const LinkedReceiver receiver = m_linkedReceivers.value(request.connectionId());
+    const LinkedReceivers::Receiver receiver = m_linkedReceivers.receiver(request.connectionId());
     if (receiver.objectId != request.objectId() || receiver.normalizedSlot != normalizedSlot)
         return InvalidMessage;
     return std::nullopt;
 }
 
-void QObjectEndpoint::onSlotCallResponse(const CallSlotResponse &response)
+void SlotCalls::onSlotCallResponse(const CallSlotResponse &response)
 {
     const QByteArray slotCallId = response.slotCallId();
     if (m_pendingSlotCalls.remove(slotCallId)) {
         if (response.success())
-            Q_EMIT slotCalled(slotCallId, response.result(), true);
+            Q_EMIT m_endpoint.slotCalled(slotCallId, response.result(), true);
         else
-            Q_EMIT slotCallFailed(slotCallId, response.errorInfo(), true);
+            Q_EMIT m_endpoint.slotCallFailed(slotCallId, response.errorInfo(), true);
     } else if (m_pendingForwardedCalls.remove(slotCallId)) {
         // The peer removed the link while the emission was on its way.
         if (!response.success() && response.errorInfo() != makeErrorInfo(ConnectedReceiverNotFound))
-            Q_EMIT slotCallFailed(slotCallId, response.errorInfo(), true);
+            Q_EMIT m_endpoint.slotCallFailed(slotCallId, response.errorInfo(), true);
     } else {
-        reportInvalidMessage();
+        m_endpoint.reportInvalidMessage();
     }
 }
 
-void QObjectEndpoint::failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError)
+void SlotCalls::failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError)
 {
     const ErrorInfo errorInfo = makeErrorInfo(connectionError);
+    QObjectEndpoint *endpoint = &m_endpoint;
     QMetaObject::invokeMethod(
-        this, [this, slotCallId, errorInfo] { Q_EMIT slotCallFailed(slotCallId, errorInfo, true); },
+        endpoint, [endpoint, slotCallId, errorInfo] { Q_EMIT endpoint->slotCallFailed(slotCallId, errorInfo, true); },
         Qt::QueuedConnection);
 }
+
+int SlotCalls::waitingForwardedCallCount() const { return m_pendingForwardedCalls.size(); }
 
 } // namespace Zeto
