@@ -22,10 +22,10 @@ namespace Zeto {
 class IConnectionInformationFactory;
 class Messenger;
 
-// One side of a remote-object conversation over one messenger. The same
-// class serves the peer's requests and makes requests of its own; every
-// outcome is a signal, on both sides, whose isRequester tells whether this
-// side asked.
+// One side of a remote-object conversation over one messenger: it serves the
+// peer's requests and makes its own, through its parts (objects, slot calls,
+// links), and every outcome is a signal, on both sides, whose isRequester
+// tells whether this side asked.
 class ZETO_PRIVATE_EXPORT QObjectEndpoint : public QObject
 {
     Q_OBJECT

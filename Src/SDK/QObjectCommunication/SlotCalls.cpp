@@ -7,7 +7,6 @@
 #include "ObjectTable.h"
 #include "PeerQuota.h"
 #include "QObjectEndpoint.h"
-#include "SlotInvocation.h"
 
 #include <QtCore/QMetaObject>
 
@@ -145,22 +144,44 @@ std::optional<ConnectionError> SlotCalls::invokeRequestedSlot(const CallSlotRequ
     if (!isValidId(request.objectId()) || !isValidId(request.slotCallId())
         || request.arguments().size() > SlotInvocation::MaxArguments)
         return InvalidMessage;
-    const bool isForwarded = !request.connectionId().isEmpty();
+    if (request.connectionId().isEmpty())
+        return invokeCalledSlot(request, result);
+    return invokeLinkedSlot(request, result);
+}
+
+std::optional<ConnectionError> SlotCalls::invokeCalledSlot(const CallSlotRequest &request, QVariant *result)
+{
     const ObjectRecord record = m_objects.record(request.objectId());
     // The application's own objects answer only the links it made to them.
-    if (!isForwarded && !record.isInstantiated())
+    if (!record.isInstantiated())
         return InvalidMessage;
-    if (isForwarded && !isValidId(request.connectionId()))
-        return InvalidMessage;
-    if (isForwarded && !m_linkedReceivers.contains(request.connectionId()))
-        return ConnectedReceiverNotFound;
     const QByteArray normalizedSlot = m_slotSignatures.normalizedSlot(request.slotSignature());
     if (normalizedSlot.isEmpty())
         return InvalidMessage;
-    if (isForwarded) {
-        if (const std::optional<ConnectionError> failure = checkLinkOfForwardedCall(request, normalizedSlot))
-            return failure;
-    }
+    return invokeSlot(record, normalizedSlot, SlotInvocation::ExactArguments, request.arguments(), result);
+}
+
+// A link reaches only the receiver and the slot it was made for.
+std::optional<ConnectionError> SlotCalls::invokeLinkedSlot(const CallSlotRequest &request, QVariant *result)
+{
+    const QByteArray &connectionId = request.connectionId();
+    if (!isValidId(connectionId))
+        return InvalidMessage;
+    if (!m_linkedReceivers.contains(connectionId))
+        return ConnectedReceiverNotFound;
+    const QByteArray normalizedSlot = m_slotSignatures.normalizedSlot(request.slotSignature());
+    const LinkedReceivers::Receiver receiver = m_linkedReceivers.receiver(connectionId);
+    if (normalizedSlot.isEmpty() || receiver.objectId != request.objectId()
+        || receiver.normalizedSlot != normalizedSlot)
+        return InvalidMessage;
+    const ObjectRecord record = m_objects.record(request.objectId());
+    return invokeSlot(record, normalizedSlot, SlotInvocation::LeadingArguments, request.arguments(), result);
+}
+
+std::optional<ConnectionError> SlotCalls::invokeSlot(const ObjectRecord &record, const QByteArray &normalizedSlot,
+                                                     SlotInvocation::ArgumentCount argumentCount,
+                                                     const QVector<QVariant> &arguments, QVariant *result)
+{
     const int slotIndex = record.slotIndex(normalizedSlot);
     QObject *object = record.object();
     if (slotIndex < 0 || !object)
@@ -168,18 +189,7 @@ std::optional<ConnectionError> SlotCalls::invokeRequestedSlot(const CallSlotRequ
     const QMetaMethod slot = object->metaObject()->method(slotIndex);
     if (!slot.isValid())
         return RemoteSlotNotFound;
-    const auto argumentCount = isForwarded ? SlotInvocation::LeadingArguments : SlotInvocation::ExactArguments;
-    return SlotInvocation(object, slot, argumentCount).invoke(request.arguments(), result);
-}
-
-// A link reaches only the receiver and the slot it was made for.
-std::optional<ConnectionError> SlotCalls::checkLinkOfForwardedCall(const CallSlotRequest &request,
-                                                                   const QByteArray &normalizedSlot) const
-{
-    const LinkedReceivers::Receiver receiver = m_linkedReceivers.receiver(request.connectionId());
-    if (receiver.objectId != request.objectId() || receiver.normalizedSlot != normalizedSlot)
-        return InvalidMessage;
-    return std::nullopt;
+    return SlotInvocation(object, slot, argumentCount).invoke(arguments, result);
 }
 
 void SlotCalls::onSlotCallResponse(const CallSlotResponse &response)

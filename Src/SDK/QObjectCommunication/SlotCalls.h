@@ -2,6 +2,7 @@
 #define ZETO_SLOTCALLS_H
 
 #include "../ErrorHandler/ErrorHandler.h"
+#include "SlotInvocation.h"
 #include "SlotSignatureCache.h"
 
 #include <QtCore/QByteArray>
@@ -17,6 +18,7 @@ namespace Zeto {
 class CallSlotRequest;
 class CallSlotResponse;
 class LinkedReceivers;
+class ObjectRecord;
 class ObjectTable;
 class PeerQuota;
 class QObjectEndpoint;
@@ -45,8 +47,12 @@ private:
     void serveInTurnWithReports(const CallSlotRequest &request);
     void answerSlotCall(const CallSlotRequest &request);
     std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
-    std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
-                                                            const QByteArray &normalizedSlot) const;
+    std::optional<ConnectionError> invokeCalledSlot(const CallSlotRequest &request, QVariant *result);
+    std::optional<ConnectionError> invokeLinkedSlot(const CallSlotRequest &request, QVariant *result);
+    // The record is a copy: the slot may change the table.
+    static std::optional<ConnectionError> invokeSlot(const ObjectRecord &record, const QByteArray &normalizedSlot,
+                                                     SlotInvocation::ArgumentCount argumentCount,
+                                                     const QVector<QVariant> &arguments, QVariant *result);
     void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
 
     QObjectEndpoint &m_endpoint;
