@@ -4,43 +4,28 @@
 #include "../ZetoGlobal.h"
 #include "../ErrorHandler/ErrorHandler.h"
 #include "../RemoteObjects/RemoteObjectRepository.h"
-#include "Messages/ConnectionRequest.h"
-#include "Messages/DisconnectReason.h"
-#include "ObjectRecord.h"
+#include "LinkedReceivers.h"
+#include "ObjectTable.h"
 #include "PeerQuota.h"
-#include "SlotSignatureCache.h"
+#include "SignalSlotLinks.h"
+#include "SlotCalls.h"
 
 #include <QtCore/QByteArray>
-#include <QtCore/QHash>
-#include <QtCore/QMultiHash>
 #include <QtCore/QObject>
-#include <QtCore/QSet>
 #include <QtCore/QSharedPointer>
 #include <QtCore/QUrl>
 #include <QtCore/QVariant>
 #include <QtCore/QVector>
 
-#include <optional>
-
 namespace Zeto {
 
-class CallSlotRequest;
-class CallSlotResponse;
-class ConnectedSignal;
-class ConnectedSignalEmittedEvent;
-class ConnectionResponse;
-class DisconnectionRequest;
-class DisconnectionResponse;
 class IConnectionInformationFactory;
-class InstantiateQObjectRequest;
-class InstantiateQObjectResponse;
-class InstantiatedQObjectDestroyedEvent;
 class Messenger;
 
-// One side of a remote-object conversation over one messenger. The same
-// class serves the peer's requests and makes requests of its own; every
-// outcome is a signal, on both sides, whose isRequester tells whether this
-// side asked.
+// One side of a remote-object conversation over one messenger: it serves the
+// peer's requests and makes its own, through its parts (objects, slot calls,
+// links), and every outcome is a signal, on both sides, whose isRequester
+// tells whether this side asked.
 class ZETO_PRIVATE_EXPORT QObjectEndpoint : public QObject
 {
     Q_OBJECT
@@ -108,93 +93,40 @@ Q_SIGNALS:
 
 private:
     friend class QObjectEndpointFactory;
+    // The parts send, report and emit through the endpoint.
+    friend class ObjectTable;
+    friend class SignalSlotLinks;
+    friend class SlotCalls;
 
     // Only the factory knows when the pair is complete.
     void announceConnected();
 
     void onReceivedMessage(const QVariant &message);
     void dispatch(const QVariant &message);
+    // A dispatch route into the part that handles the message.
+    template <auto part, auto handler, typename Message>
+    void deliver(const Message &message)
+    {
+        ((this->*part).*handler)(message);
+    }
     void onMessengerFinished();
     void onObjectDestroyed(QObject *object);
 
-    void serveInstantiation(const InstantiateQObjectRequest &request);
-    std::optional<ErrorInfo> instantiate(const InstantiateQObjectRequest &request);
-    QObject *createObject(const RemoteObjectRepositoryEntry &entry, const QVariant &argument);
-    void onInstantiationResponse(const InstantiateQObjectResponse &response);
-    void onInstantiatedObjectDestroyedEvent(const InstantiatedQObjectDestroyedEvent &event);
-
-    // Slot calls.
-    QByteArray callConnectedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
-                                 const QByteArray &slotSignature, const QVector<QVariant> &arguments);
-    void serveSlotCall(const CallSlotRequest &request);
-    void serveInTurnWithReports(const CallSlotRequest &request);
-    void answerSlotCall(const CallSlotRequest &request);
-    std::optional<ConnectionError> invokeRequestedSlot(const CallSlotRequest &request, QVariant *result);
-    std::optional<ConnectionError> checkLinkOfForwardedCall(const CallSlotRequest &request,
-                                                            const QByteArray &normalizedSlot) const;
-    void onSlotCallResponse(const CallSlotResponse &response);
-    void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
-
-    // Links.
-    struct LinkedReceiver
-    {
-        QByteArray objectId;
-        QByteArray normalizedSlot;
-    };
-    struct PendingConnection
-    {
-        ConnectionRequest request;
-        bool disconnectRequested = false;
-    };
-    struct LinkEnds;
-    std::optional<ErrorInfo> validateLink(const ConnectionRequest &request, LinkEnds *ends) const;
-    void serveConnection(const ConnectionRequest &request);
-    std::optional<ErrorInfo> acceptLink(const ConnectionRequest &request);
-    bool watchSignal(const ConnectionRequest &request, QObject *emitter, int signalIndex);
-    void onConnectionResponse(const ConnectionResponse &response);
-    std::optional<ErrorInfo> completeLink(const ConnectionRequest &request, DisconnectReason *undoReason);
-    void serveDisconnection(const DisconnectionRequest &request);
-    void onDisconnectionResponse(const DisconnectionResponse &response);
-    bool removeLink(const QByteArray &connectionId);
-    void requestDisconnection(const QByteArray &connectionId, DisconnectReason reason);
-    void onWatchedSignalEmitted(const ConnectedSignalEmittedEvent &event);
-    void onEmitterDestroyed(const QByteArray &connectionId);
-    QVector<QByteArray> takeLinksOfReceiver(const QByteArray &objectId);
-    void failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo);
-
-    QByteArray addRecord(const QByteArray &objectId, const ObjectRecord &record);
-    void failInstantiationLater(const QByteArray &objectId, ConnectionError connectionError);
-    bool isRegisteredHere(const QByteArray &objectId) const;
     bool send(const QVariant &message);
     void reportInvalidMessage();
     PeerQuota::Amounts usage() const;
     void reportUsage();
 
     const QByteArray m_endpointId;
-    const RemoteObjectRepository m_repository;
     const QSharedPointer<Messenger> m_messenger;
-    const QSharedPointer<IConnectionInformationFactory> m_connectionInformationFactory;
     const QSharedPointer<PeerQuota> m_quota;
     PeerQuota::Amounts m_reportedUsage{};
     bool m_finished = false;
 
-    QHash<QByteArray, ObjectRecord> m_registeredObjects;
-    QHash<QByteArray, QSharedPointer<ConnectedSignal>> m_watchedSignals;
-    QHash<QByteArray, LinkedReceiver> m_linkedReceivers;
-    // The ids of each live object; the pointer is a key only, never used.
-    QMultiHash<QObject *, QByteArray> m_objectIds;
-    QSet<QByteArray> m_pendingInstantiations;
-    QSet<QByteArray> m_pendingSlotCalls;
-    QSet<QByteArray> m_pendingForwardedCalls;
-    // The requests themselves, so that a response is matched against what was
-    // asked and not against the peer's echo.
-    QHash<QByteArray, PendingConnection> m_pendingConnections;
-    QSet<QByteArray> m_pendingDisconnections;
-    // Created here for the peer, and created at the peer for this side. A
-    // peer's destruction event concerns only the second kind.
-    QSet<QByteArray> m_localInstantiations;
-    QSet<QByteArray> m_remoteInstantiations;
-    SlotSignatureCache m_slotSignatures;
+    ObjectTable m_objects;
+    LinkedReceivers m_linkedReceivers;
+    SlotCalls m_slotCalls;
+    SignalSlotLinks m_links;
 };
 
 } // namespace Zeto

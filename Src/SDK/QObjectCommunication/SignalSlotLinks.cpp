@@ -1,21 +1,25 @@
-// The signal-slot links of QObjectEndpoint: making them from either side,
-// forwarding emissions, and removing them.
-
-#include "QObjectEndpoint.h"
+#include "SignalSlotLinks.h"
 
 #include "../Messenger/Id.h"
 #include "../QObjectInfo/MethodSignature.h"
 #include "ConnectedSignal.h"
+#include "LinkedReceivers.h"
 #include "Messages/ConnectionResponse.h"
 #include "Messages/DisconnectionRequest.h"
 #include "Messages/DisconnectionResponse.h"
+#include "ObjectTable.h"
+#include "PeerQuota.h"
+#include "QObjectEndpoint.h"
+#include "SlotCalls.h"
 
 #include <QtCore/QMetaObject>
+
+#include <utility>
 
 namespace Zeto {
 
 // The local end of a valid link, and what of it the link uses.
-struct QObjectEndpoint::LinkEnds
+struct SignalSlotLinks::LinkEnds
 {
     bool senderIsLocal = false;
     ObjectRecord localRecord;
@@ -23,10 +27,20 @@ struct QObjectEndpoint::LinkEnds
     QByteArray normalizedSlot;
 };
 
-std::optional<ErrorInfo> QObjectEndpoint::validateLink(const ConnectionRequest &request, LinkEnds *ends) const
+SignalSlotLinks::SignalSlotLinks(QObjectEndpoint &endpoint, const ObjectTable &objects,
+                                 LinkedReceivers &linkedReceivers, SlotCalls &slotCalls,
+                                 QSharedPointer<PeerQuota> quota)
+    : m_endpoint(endpoint),
+      m_objects(objects),
+      m_linkedReceivers(linkedReceivers),
+      m_slotCalls(slotCalls),
+      m_quota(std::move(quota))
+{}
+
+std::optional<ErrorInfo> SignalSlotLinks::validateLink(const ConnectionRequest &request, LinkEnds *ends) const
 {
-    const bool senderIsLocal = isRegisteredHere(request.senderObjectId());
-    if (senderIsLocal == isRegisteredHere(request.receiverObjectId()))
+    const bool senderIsLocal = m_objects.contains(request.senderObjectId());
+    if (senderIsLocal == m_objects.contains(request.receiverObjectId()))
         return makeErrorInfo(InvalidMessage);
     const MethodSignature signal(request.signalSignature());
     if (signal.normalizedSignature().isEmpty() || !signal.isSignal())
@@ -37,8 +51,7 @@ std::optional<ErrorInfo> QObjectEndpoint::validateLink(const ConnectionRequest &
     if (!areCompatible(signal, slot))
         return makeErrorInfo(SignalIncompatibleToSlot);
     const QByteArray localId = senderIsLocal ? request.senderObjectId() : request.receiverObjectId();
-    *ends = {senderIsLocal, m_registeredObjects.value(localId), signal.normalizedSignature(),
-             slot.normalizedSignature()};
+    *ends = {senderIsLocal, m_objects.record(localId), signal.normalizedSignature(), slot.normalizedSignature()};
     if (senderIsLocal && ends->localRecord.signalIndex(ends->normalizedSignal) < 0)
         return makeErrorInfo(InvalidSignal);
     if (!senderIsLocal && ends->localRecord.slotIndex(ends->normalizedSlot) < 0)
@@ -46,35 +59,35 @@ std::optional<ErrorInfo> QObjectEndpoint::validateLink(const ConnectionRequest &
     return std::nullopt;
 }
 
-QByteArray QObjectEndpoint::connectToRemoteObject(const QByteArray &senderObjectId, const QByteArray &signal,
-                                                  const QByteArray &receiverObjectId, const QByteArray &slot)
+QByteArray SignalSlotLinks::requestLink(const QByteArray &senderObjectId, const QByteArray &signal,
+                                        const QByteArray &receiverObjectId, const QByteArray &slot)
 {
     const ConnectionRequest request(generateId(), senderObjectId, signal, receiverObjectId, slot);
     LinkEnds ends;
     if (const std::optional<ErrorInfo> failure = validateLink(request, &ends)) {
         failConnectionLater(request.connectionId(), *failure);
-    } else if (m_finished) {
+    } else if (m_endpoint.isFinished()) {
         failConnectionLater(request.connectionId(), makeErrorInfo(ConnectionDropped));
     } else {
         m_pendingConnections.insert(request.connectionId(), {request});
-        send(QVariant::fromValue(request));
+        m_endpoint.send(QVariant::fromValue(request));
     }
     return request.connectionId();
 }
 
-void QObjectEndpoint::serveConnection(const ConnectionRequest &request)
+void SignalSlotLinks::serveConnection(const ConnectionRequest &request)
 {
     const QByteArray connectionId = request.connectionId();
     if (const std::optional<ErrorInfo> failure = acceptLink(request)) {
-        send(QVariant::fromValue(ConnectionResponse(false, *failure, request)));
-        Q_EMIT connectionToRemoteObjectFailed(connectionId, *failure, false);
+        m_endpoint.send(QVariant::fromValue(ConnectionResponse(false, *failure, request)));
+        Q_EMIT m_endpoint.connectionToRemoteObjectFailed(connectionId, *failure, false);
     } else {
-        send(QVariant::fromValue(ConnectionResponse(true, {}, request)));
-        Q_EMIT connectedToRemoteObject(connectionId, false);
+        m_endpoint.send(QVariant::fromValue(ConnectionResponse(true, {}, request)));
+        Q_EMIT m_endpoint.connectedToRemoteObject(connectionId, false);
     }
 }
 
-std::optional<ErrorInfo> QObjectEndpoint::acceptLink(const ConnectionRequest &request)
+std::optional<ErrorInfo> SignalSlotLinks::acceptLink(const ConnectionRequest &request)
 {
     const QByteArray connectionId = request.connectionId();
     if (!isValidId(connectionId) || !isValidId(request.senderObjectId()) || !isValidId(request.receiverObjectId())
@@ -94,12 +107,13 @@ std::optional<ErrorInfo> QObjectEndpoint::acceptLink(const ConnectionRequest &re
         if (!watchSignal(request, ends.localRecord.object(), signalIndex))
             return makeErrorInfo(InvalidSignal);
     } else {
-        m_linkedReceivers.insert(connectionId, {request.receiverObjectId(), ends.normalizedSlot});
+        m_linkedReceivers.insert(connectionId,
+                                 LinkedReceivers::Receiver{request.receiverObjectId(), ends.normalizedSlot});
     }
     return std::nullopt;
 }
 
-bool QObjectEndpoint::watchSignal(const ConnectionRequest &request, QObject *emitter, int signalIndex)
+bool SignalSlotLinks::watchSignal(const ConnectionRequest &request, QObject *emitter, int signalIndex)
 {
     // Deleted in the emitter's thread, never under a running emission.
     const QSharedPointer<ConnectedSignal> watcher(
@@ -109,18 +123,19 @@ bool QObjectEndpoint::watchSignal(const ConnectionRequest &request, QObject *emi
     if (!watcher->isWatching())
         return false;
     m_watchedSignals.insert(request.connectionId(), watcher);
-    connect(watcher.data(), &ConnectedSignalPrivate::connectedSignalEmitted, this,
-            &QObjectEndpoint::onWatchedSignalEmitted);
-    connect(watcher.data(), &ConnectedSignalPrivate::emitterDestroyed, this, &QObjectEndpoint::onEmitterDestroyed);
+    QObject::connect(watcher.data(), &ConnectedSignalPrivate::connectedSignalEmitted, &m_endpoint,
+                     [this](const ConnectedSignalEmittedEvent &event) { onWatchedSignalEmitted(event); });
+    QObject::connect(watcher.data(), &ConnectedSignalPrivate::emitterDestroyed, &m_endpoint,
+                     [this](const QByteArray &connectionId) { onEmitterDestroyed(connectionId); });
     return true;
 }
 
-void QObjectEndpoint::onConnectionResponse(const ConnectionResponse &response)
+void SignalSlotLinks::onConnectionResponse(const ConnectionResponse &response)
 {
     const QByteArray connectionId = response.request().connectionId();
     const auto pending = m_pendingConnections.constFind(connectionId);
     if (pending == m_pendingConnections.cend()) {
-        reportInvalidMessage();
+        m_endpoint.reportInvalidMessage();
         return;
     }
     const PendingConnection connection = *pending;
@@ -128,23 +143,22 @@ void QObjectEndpoint::onConnectionResponse(const ConnectionResponse &response)
     if (!response.success()) {
         // Nothing may stay linked under the id of a link that was refused.
         m_linkedReceivers.remove(connectionId);
-        Q_EMIT connectionToRemoteObjectFailed(connectionId, response.errorInfo(), true);
+        Q_EMIT m_endpoint.connectionToRemoteObjectFailed(connectionId, response.errorInfo(), true);
         return;
     }
     DisconnectReason undoReason = LinkFailed;
     if (const std::optional<ErrorInfo> failure = completeLink(connection.request, &undoReason)) {
         requestDisconnection(connectionId, undoReason);
-        Q_EMIT connectionToRemoteObjectFailed(connectionId, *failure, true);
+        Q_EMIT m_endpoint.connectionToRemoteObjectFailed(connectionId, *failure, true);
         return;
     }
-    Q_EMIT connectedToRemoteObject(connectionId, true);
+    Q_EMIT m_endpoint.connectedToRemoteObject(connectionId, true);
     if (connection.disconnectRequested)
-        disconnectFromRemoteObject(connectionId);
+        requestUnlink(connectionId);
 }
 
 // The peer accepted; this side's object may have gone or changed meanwhile.
-std::optional<ErrorInfo> QObjectEndpoint::completeLink(const ConnectionRequest &request,
-                                                       DisconnectReason *undoReason)
+std::optional<ErrorInfo> SignalSlotLinks::completeLink(const ConnectionRequest &request, DisconnectReason *undoReason)
 {
     LinkEnds ends;
     const std::optional<ErrorInfo> failure = validateLink(request, &ends);
@@ -155,7 +169,8 @@ std::optional<ErrorInfo> QObjectEndpoint::completeLink(const ConnectionRequest &
     if (failure)
         return failure;
     if (!ends.senderIsLocal) {
-        m_linkedReceivers.insert(request.connectionId(), {request.receiverObjectId(), ends.normalizedSlot});
+        m_linkedReceivers.insert(request.connectionId(),
+                                 LinkedReceivers::Receiver{request.receiverObjectId(), ends.normalizedSlot});
         return std::nullopt;
     }
     const int signalIndex = ends.localRecord.signalIndex(ends.normalizedSignal);
@@ -164,7 +179,7 @@ std::optional<ErrorInfo> QObjectEndpoint::completeLink(const ConnectionRequest &
     return std::nullopt;
 }
 
-void QObjectEndpoint::disconnectFromRemoteObject(const QByteArray &connectionId)
+void SignalSlotLinks::requestUnlink(const QByteArray &connectionId)
 {
     const auto pending = m_pendingConnections.find(connectionId);
     if (pending != m_pendingConnections.end()) {
@@ -175,76 +190,75 @@ void QObjectEndpoint::disconnectFromRemoteObject(const QByteArray &connectionId)
         requestDisconnection(connectionId, ApplicationRequest);
 }
 
-void QObjectEndpoint::serveDisconnection(const DisconnectionRequest &request)
+void SignalSlotLinks::serveDisconnection(const DisconnectionRequest &request)
 {
     const QByteArray connectionId = request.connectionId();
     if (removeLink(connectionId)) {
-        Q_EMIT disconnectedFromRemoteObject(connectionId, false);
-        send(QVariant::fromValue(DisconnectionResponse(connectionId)));
+        Q_EMIT m_endpoint.disconnectedFromRemoteObject(connectionId, false);
+        m_endpoint.send(QVariant::fromValue(DisconnectionResponse(connectionId)));
     } else if (m_pendingDisconnections.contains(connectionId)) {
         // Both sides let go at once; each signals on its own answer.
-        send(QVariant::fromValue(DisconnectionResponse(connectionId)));
+        m_endpoint.send(QVariant::fromValue(DisconnectionResponse(connectionId)));
     } else {
-        reportInvalidMessage();
+        m_endpoint.reportInvalidMessage();
     }
 }
 
-void QObjectEndpoint::onDisconnectionResponse(const DisconnectionResponse &response)
+void SignalSlotLinks::onDisconnectionResponse(const DisconnectionResponse &response)
 {
     if (m_pendingDisconnections.remove(response.connectionId()))
-        Q_EMIT disconnectedFromRemoteObject(response.connectionId(), true);
+        Q_EMIT m_endpoint.disconnectedFromRemoteObject(response.connectionId(), true);
     else
-        reportInvalidMessage();
+        m_endpoint.reportInvalidMessage();
 }
 
-bool QObjectEndpoint::removeLink(const QByteArray &connectionId)
+bool SignalSlotLinks::removeLink(const QByteArray &connectionId)
 {
     const bool watched = m_watchedSignals.remove(connectionId) > 0;
-    const bool received = m_linkedReceivers.remove(connectionId) > 0;
+    const bool received = m_linkedReceivers.remove(connectionId);
     return watched || received;
 }
 
-void QObjectEndpoint::requestDisconnection(const QByteArray &connectionId, DisconnectReason reason)
+void SignalSlotLinks::requestDisconnection(const QByteArray &connectionId, DisconnectReason reason)
 {
     m_pendingDisconnections.insert(connectionId);
-    send(QVariant::fromValue(DisconnectionRequest(connectionId, reason)));
+    m_endpoint.send(QVariant::fromValue(DisconnectionRequest(connectionId, reason)));
 }
 
-void QObjectEndpoint::onWatchedSignalEmitted(const ConnectedSignalEmittedEvent &event)
+void SignalSlotLinks::onWatchedSignalEmitted(const ConnectedSignalEmittedEvent &event)
 {
     // An emission from another thread may arrive after the link went.
     if (m_watchedSignals.contains(event.connectionId()))
-        callConnectedSlot(event.connectionId(), event.receiverObjectId(), event.slotSignature(), event.arguments());
+        m_slotCalls.callLinkedSlot(event.connectionId(), event.receiverObjectId(), event.slotSignature(),
+                                   event.arguments());
 }
 
-void QObjectEndpoint::onEmitterDestroyed(const QByteArray &connectionId)
+void SignalSlotLinks::onEmitterDestroyed(const QByteArray &connectionId)
 {
     // A copy: removing the watcher may free the caller's argument.
     const QByteArray id = connectionId;
     const bool watched = m_watchedSignals.remove(id) > 0;
-    reportUsage();
+    m_endpoint.reportUsage();
     if (watched)
         requestDisconnection(id, ObjectDestroyed);
 }
 
-QVector<QByteArray> QObjectEndpoint::takeLinksOfReceiver(const QByteArray &objectId)
+int SignalSlotLinks::watchedSignalCount() const { return m_watchedSignals.size(); }
+
+void SignalSlotLinks::stopReporting()
 {
-    QVector<QByteArray> connectionIds;
-    for (auto link = m_linkedReceivers.begin(); link != m_linkedReceivers.end();) {
-        if (link->objectId == objectId) {
-            connectionIds.append(link.key());
-            link = m_linkedReceivers.erase(link);
-        } else {
-            ++link;
-        }
-    }
-    return connectionIds;
+    for (const QSharedPointer<ConnectedSignal> &watcher : qAsConst(m_watchedSignals))
+        QObject::disconnect(watcher.data(), nullptr, &m_endpoint, nullptr);
 }
 
-void QObjectEndpoint::failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo)
+void SignalSlotLinks::failConnectionLater(const QByteArray &connectionId, const ErrorInfo &errorInfo)
 {
+    QObjectEndpoint *endpoint = &m_endpoint;
     QMetaObject::invokeMethod(
-        this, [this, connectionId, errorInfo] { Q_EMIT connectionToRemoteObjectFailed(connectionId, errorInfo, true); },
+        endpoint,
+        [endpoint, connectionId, errorInfo] {
+            Q_EMIT endpoint->connectionToRemoteObjectFailed(connectionId, errorInfo, true);
+        },
         Qt::QueuedConnection);
 }
 

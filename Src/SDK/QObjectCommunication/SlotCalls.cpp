@@ -1,0 +1,223 @@
+#include "SlotCalls.h"
+
+#include "../Messenger/Id.h"
+#include "LinkedReceivers.h"
+#include "Messages/CallSlotRequest.h"
+#include "Messages/CallSlotResponse.h"
+#include "ObjectTable.h"
+#include "PeerQuota.h"
+#include "QObjectEndpoint.h"
+
+#include <QtCore/QMetaObject>
+
+#include <utility>
+
+namespace Zeto {
+
+namespace {
+
+// SLOT-coded: the code, the name, and the type names of the arguments.
+QByteArray slotSignatureOf(const char *slotName, const QVector<QVariant> &arguments)
+{
+    // Every call builds one: sized first, it is allocated once.
+    int length = int(qstrlen(slotName)) + 3;
+    for (const QVariant &argument : arguments)
+        length += int(qstrlen(argument.typeName())) + 1;
+    QByteArray signature;
+    signature.reserve(length);
+    signature += '1';
+    signature += slotName;
+    signature += '(';
+    for (int index = 0; index < arguments.size(); ++index) {
+        if (index > 0)
+            signature += ',';
+        signature += arguments.at(index).typeName();
+    }
+    signature += ')';
+    return signature;
+}
+
+} // namespace
+
+SlotCalls::SlotCalls(QObjectEndpoint &endpoint, const ObjectTable &objects, const LinkedReceivers &linkedReceivers,
+                     QSharedPointer<PeerQuota> quota)
+    : m_endpoint(endpoint),
+      m_objects(objects),
+      m_linkedReceivers(linkedReceivers),
+      m_quota(std::move(quota))
+{}
+
+QByteArray SlotCalls::call(const QByteArray &objectId, const char *slotName, const QVector<QVariant> &arguments)
+{
+    if (!isValidId(objectId) || !slotName || arguments.size() > SlotInvocation::MaxArguments) {
+        const QByteArray slotCallId = generateId();
+        failSlotCallLater(slotCallId, InvalidMessage);
+        return slotCallId;
+    }
+    return call(objectId, slotSignatureOf(slotName, arguments), arguments);
+}
+
+QByteArray SlotCalls::call(const QByteArray &objectId, const QByteArray &slotSignature,
+                           const QVector<QVariant> &arguments)
+{
+    const QByteArray slotCallId = generateId();
+    if (!isValidId(objectId) || slotSignature.isEmpty() || arguments.size() > SlotInvocation::MaxArguments) {
+        failSlotCallLater(slotCallId, InvalidMessage);
+    } else if (m_endpoint.isFinished()) {
+        failSlotCallLater(slotCallId, ConnectionDropped);
+    } else if (!m_endpoint.send(
+                   QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})))) {
+        failSlotCallLater(slotCallId, UnregisteredArgument);
+    } else {
+        m_pendingSlotCalls.insert(slotCallId);
+    }
+    return slotCallId;
+}
+
+QByteArray SlotCalls::callLinkedSlot(const QByteArray &connectionId, const QByteArray &receiverObjectId,
+                                     const QByteArray &slotSignature, const QVector<QVariant> &arguments)
+{
+    const QByteArray slotCallId = generateId();
+    if (!isValidId(connectionId) || !isValidId(receiverObjectId) || slotSignature.isEmpty()
+        || arguments.size() > SlotInvocation::MaxArguments) {
+        failSlotCallLater(slotCallId, InvalidMessage);
+    } else if (m_endpoint.isFinished()) {
+        failSlotCallLater(slotCallId, ConnectionDropped);
+    } else if (!m_quota->hasRoomFor(PeerQuota::WaitingCalls)) {
+        failSlotCallLater(slotCallId, PeerNotResponding);
+        m_quota->reportExhausted(PeerQuota::WaitingCalls);
+    } else if (!m_endpoint.send(QVariant::fromValue(
+                   CallSlotRequest(receiverObjectId, slotCallId, slotSignature, arguments, connectionId)))) {
+        failSlotCallLater(slotCallId, UnregisteredArgument);
+    } else {
+        m_pendingForwardedCalls.insert(slotCallId);
+        m_endpoint.reportUsage();
+    }
+    return slotCallId;
+}
+
+void SlotCalls::serveSlotCall(const CallSlotRequest &request)
+{
+    const bool reachesApplication = m_linkedReceivers.contains(request.connectionId())
+        && m_objects.contains(request.objectId()) && !m_objects.record(request.objectId()).isInstantiated();
+    if (reachesApplication)
+        serveInTurnWithReports(request);
+    else
+        answerSlotCall(request);
+}
+
+// What the peer sent before this emission reaches the application two queued
+// steps after it arrived; the emission waits as long, so that the application
+// hears both in the peer's order.
+void SlotCalls::serveInTurnWithReports(const CallSlotRequest &request)
+{
+    QObjectEndpoint *endpoint = &m_endpoint;
+    QMetaObject::invokeMethod(
+        endpoint,
+        [this, endpoint, request] {
+            QMetaObject::invokeMethod(
+                endpoint, [this, request] { answerSlotCall(request); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void SlotCalls::answerSlotCall(const CallSlotRequest &request)
+{
+    QVariant result;
+    std::optional<ConnectionError> failure = invokeRequestedSlot(request, &result);
+    if (!failure
+        && !m_endpoint.send(
+            QVariant::fromValue(CallSlotResponse(true, request.objectId(), request.slotCallId(), result, {}))))
+        failure = UnregisteredArgument;
+    if (failure) {
+        const ErrorInfo errorInfo = makeErrorInfo(*failure);
+        m_endpoint.send(QVariant::fromValue(
+            CallSlotResponse(false, request.objectId(), request.slotCallId(), QVariant(), errorInfo)));
+        Q_EMIT m_endpoint.slotCallFailed(request.slotCallId(), errorInfo, false);
+    } else {
+        Q_EMIT m_endpoint.slotCalled(request.slotCallId(), result, false);
+    }
+}
+
+std::optional<ConnectionError> SlotCalls::invokeRequestedSlot(const CallSlotRequest &request, QVariant *result)
+{
+    if (!isValidId(request.objectId()) || !isValidId(request.slotCallId())
+        || request.arguments().size() > SlotInvocation::MaxArguments)
+        return InvalidMessage;
+    if (request.connectionId().isEmpty())
+        return invokeCalledSlot(request, result);
+    return invokeLinkedSlot(request, result);
+}
+
+std::optional<ConnectionError> SlotCalls::invokeCalledSlot(const CallSlotRequest &request, QVariant *result)
+{
+    const ObjectRecord record = m_objects.record(request.objectId());
+    // The application's own objects answer only the links it made to them.
+    if (!record.isInstantiated())
+        return InvalidMessage;
+    const QByteArray normalizedSlot = m_slotSignatures.normalizedSlot(request.slotSignature());
+    if (normalizedSlot.isEmpty())
+        return InvalidMessage;
+    return invokeSlot(record, normalizedSlot, SlotInvocation::ExactArguments, request.arguments(), result);
+}
+
+// A link reaches only the receiver and the slot it was made for.
+std::optional<ConnectionError> SlotCalls::invokeLinkedSlot(const CallSlotRequest &request, QVariant *result)
+{
+    const QByteArray &connectionId = request.connectionId();
+    if (!isValidId(connectionId))
+        return InvalidMessage;
+    if (!m_linkedReceivers.contains(connectionId))
+        return ConnectedReceiverNotFound;
+    const QByteArray normalizedSlot = m_slotSignatures.normalizedSlot(request.slotSignature());
+    const LinkedReceivers::Receiver receiver = m_linkedReceivers.receiver(connectionId);
+    if (normalizedSlot.isEmpty() || receiver.objectId != request.objectId()
+        || receiver.normalizedSlot != normalizedSlot)
+        return InvalidMessage;
+    const ObjectRecord record = m_objects.record(request.objectId());
+    return invokeSlot(record, normalizedSlot, SlotInvocation::LeadingArguments, request.arguments(), result);
+}
+
+std::optional<ConnectionError> SlotCalls::invokeSlot(const ObjectRecord &record, const QByteArray &normalizedSlot,
+                                                     SlotInvocation::ArgumentCount argumentCount,
+                                                     const QVector<QVariant> &arguments, QVariant *result)
+{
+    const int slotIndex = record.slotIndex(normalizedSlot);
+    QObject *object = record.object();
+    if (slotIndex < 0 || !object)
+        return RemoteSlotNotFound;
+    const QMetaMethod slot = object->metaObject()->method(slotIndex);
+    if (!slot.isValid())
+        return RemoteSlotNotFound;
+    return SlotInvocation(object, slot, argumentCount).invoke(arguments, result);
+}
+
+void SlotCalls::onSlotCallResponse(const CallSlotResponse &response)
+{
+    const QByteArray slotCallId = response.slotCallId();
+    if (m_pendingSlotCalls.remove(slotCallId)) {
+        if (response.success())
+            Q_EMIT m_endpoint.slotCalled(slotCallId, response.result(), true);
+        else
+            Q_EMIT m_endpoint.slotCallFailed(slotCallId, response.errorInfo(), true);
+    } else if (m_pendingForwardedCalls.remove(slotCallId)) {
+        // The peer removed the link while the emission was on its way.
+        if (!response.success() && response.errorInfo() != makeErrorInfo(ConnectedReceiverNotFound))
+            Q_EMIT m_endpoint.slotCallFailed(slotCallId, response.errorInfo(), true);
+    } else {
+        m_endpoint.reportInvalidMessage();
+    }
+}
+
+void SlotCalls::failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError)
+{
+    const ErrorInfo errorInfo = makeErrorInfo(connectionError);
+    QObjectEndpoint *endpoint = &m_endpoint;
+    QMetaObject::invokeMethod(
+        endpoint, [endpoint, slotCallId, errorInfo] { Q_EMIT endpoint->slotCallFailed(slotCallId, errorInfo, true); },
+        Qt::QueuedConnection);
+}
+
+int SlotCalls::waitingForwardedCallCount() const { return m_pendingForwardedCalls.size(); }
+
+} // namespace Zeto
