@@ -271,10 +271,12 @@ void DataStream::writeVariantRecord(const QVariant &value)
 {
     const int userType = value.userType();
     const quint32 typeId = userType < FirstCustomTypeId ? quint32(userType) : CustomTypeId;
+    // Asked once: for a custom type, Qt looks its name up under a lock.
+    const bool isNull = value.isNull();
     char header[6];
     qToBigEndian<quint32>(typeId, header);
-    header[4] = value.isValid() ? 1 : 0;
-    header[5] = value.isNull() ? 1 : 0;
+    header[4] = typeId != 0 ? 1 : 0;
+    header[5] = isNull ? 1 : 0;
     writeBytes(header, sizeof header);
     if (!m_valid || typeId == 0)
         return;
@@ -283,7 +285,7 @@ void DataStream::writeVariantRecord(const QVariant &value)
         if (!m_valid)
             return;
     }
-    if (!value.isValid() || value.isNull())
+    if (isNull)
         return;
     if (!saveValue(*this, userType, value.constData())) {
         m_valid = false;

@@ -1,13 +1,15 @@
 #ifndef ZETO_DATASTREAM_P_H
 #define ZETO_DATASTREAM_P_H
 
-// Shared by the files that implement DataStream and by the one that defines
-// its hook for the library's messages, by nothing else: the limits of the
+// Shared by the files that implement DataStream and by the library's
+// messages, which define its hook and read their fields through it, by
+// nothing else: the limits of the
 // encodings, private access for their templates, and the raw access that
 // every encoding calls per value, inline so that the split into files costs
 // no calls.
 
 #include "DataStream.h"
+#include "RecentByteArrays.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QVarLengthArray>
@@ -97,6 +99,23 @@ public:
             return false;
         value = StreamDetail::fromBigEndianBytes<T>(bytes);
         return true;
+    }
+
+    // Reads as operator>>(QByteArray &) does; a short array wholly in memory
+    // comes from, and is remembered in, the recent ones.
+    static void readRepeatable(DataStream &stream, QByteArray &value, RecentByteArrays &recent)
+    {
+        const char *const cursor = stream.m_readCursor;
+        constexpr qint64 LengthSize = sizeof(qint64);
+        if (cursor && stream.m_valid && stream.m_readEnd - cursor >= LengthSize) {
+            const auto length = StreamDetail::fromBigEndianBytes<qint64>(cursor);
+            if (length > 0 && length <= RecentByteArrays::MaxSize && stream.m_readEnd - cursor - LengthSize >= length) {
+                value = recent.shared(cursor + LengthSize, int(length));
+                stream.m_readCursor = cursor + LengthSize + length;
+                return;
+            }
+        }
+        stream >> value;
     }
 
     template <typename T>

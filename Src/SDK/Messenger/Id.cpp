@@ -5,6 +5,7 @@
 #include <QtCore/QRandomGenerator64>
 
 #include <array>
+#include <cstring>
 
 namespace Zeto {
 
@@ -13,17 +14,27 @@ namespace {
 constexpr int IdSize = 40;
 constexpr int UuidHexSize = 32;
 
-// Every message carries ids: a table looks a digit up in one step.
-constexpr std::array<bool, 256> HexDigits = [] {
-    std::array<bool, 256> digits{};
-    for (const char digit : "0123456789abcdefABCDEF")
-        digits[uchar(digit)] = digit != '\0';
-    return digits;
-}();
-
-bool isHexDigit(char c)
+// Every message carries ids, so their digits are checked eight at a time.
+// For bytes below 0x80, adding 0x80 - low to each sets its top bit exactly
+// when it is at least low, and carries no bit into the next byte.
+constexpr quint64 inEveryByte(unsigned char byte)
 {
-    return HexDigits[uchar(c)];
+    return 0x0101010101010101ull * byte;
+}
+
+constexpr quint64 TopBits = inEveryByte(0x80);
+
+constexpr quint64 atLeast(quint64 bytes, unsigned char low)
+{
+    return bytes + inEveryByte(0x80 - low);
+}
+
+constexpr bool areHexDigits(quint64 bytes)
+{
+    const quint64 digits = atLeast(bytes, '0') & ~atLeast(bytes, '9' + 1);
+    const quint64 lowerCase = bytes | inEveryByte(0x20);
+    const quint64 letters = atLeast(lowerCase, 'a') & ~atLeast(lowerCase, 'f' + 1);
+    return (bytes & TopBits) == 0 && ((digits | letters) & TopBits) == TopBits;
 }
 
 } // namespace
@@ -52,12 +63,13 @@ bool isValidId(const QByteArray &id)
 {
     if (id.size() != IdSize)
         return false;
-    const char *const uuidEnd = id.constData() + UuidHexSize;
     bool isNull = true;
-    for (const char *digit = id.constData(); digit != uuidEnd; ++digit) {
-        if (!isHexDigit(*digit))
+    for (int offset = 0; offset < UuidHexSize; offset += int(sizeof(quint64))) {
+        quint64 digits;
+        std::memcpy(&digits, id.constData() + offset, sizeof digits);
+        if (!areHexDigits(digits))
             return false;
-        isNull = isNull && *digit == '0';
+        isNull = isNull && digits == inEveryByte('0');
     }
     return !isNull;
 }

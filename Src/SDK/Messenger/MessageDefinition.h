@@ -4,9 +4,38 @@
 // The members of a message type declared with ZETO_DECLARE_MESSAGE, made
 // from the same field table in the type's own source, inside namespace Zeto.
 
-#include "../DataStream/DataStream.h"
+#include "../DataStream/DataStream_p.h"
 #include "MessageDeclaration.h"
 #include "MessageRegistration.h"
+
+namespace Zeto {
+namespace MessageDetail {
+
+// Ids and signatures: one that this thread read lately is shared.
+struct RepeatableBytes
+{
+    QByteArray &bytes;
+};
+
+template <typename T>
+T &readable(T &field)
+{
+    return field;
+}
+
+inline RepeatableBytes readable(QByteArray &field)
+{
+    return {field};
+}
+
+inline DataStream &operator>>(DataStream &stream, RepeatableBytes field)
+{
+    DataStreamAccess::readRepeatable(stream, field.bytes, RecentByteArrays::ofThisThread());
+    return stream;
+}
+
+} // namespace MessageDetail
+} // namespace Zeto
 
 #define ZETO_MESSAGE_MEMBER(Type, name) Type name{};
 #define ZETO_MESSAGE_INITIALIZER(Type, name) name,
@@ -15,7 +44,7 @@
 #define ZETO_MESSAGE_ACCESSOR_DEFINITION(Type, name)                                                                   \
     Zeto::MessageDetail::Passed<Type> DefinedMessage::name() const { return d->name; }
 #define ZETO_MESSAGE_WRITE(Type, name) << message.name()
-#define ZETO_MESSAGE_READ(Type, name) >> record.name
+#define ZETO_MESSAGE_READ(Type, name) >> Zeto::MessageDetail::readable(record.name)
 #define ZETO_MESSAGE_EQUAL(Type, name) &&left.name() == right.name()
 
 // Reading goes through every field even after a failure: each later field

@@ -36,7 +36,7 @@ public:
                    int size, char *hex);
 
 private:
-    bool start(QCryptographicHash::Algorithm algorithm, const QByteArray &key);
+    void setKey(QCryptographicHash::Algorithm algorithm, const QByteArray &key);
 
     struct Context;
     const std::unique_ptr<Context> m_context;

@@ -35,6 +35,7 @@ QVariantReaderWriter::QVariantReaderWriter()
       m_readStream(&m_readBuffer)
 {
     m_writeBuffer.open(QIODevice::ReadWrite);
+    m_readBuffer.setBuffer(&m_received);
 }
 
 QVariantReaderWriter::~QVariantReaderWriter() = default;
@@ -158,8 +159,8 @@ bool QVariantReaderWriter::compress(const FrameSettings &settings, const QByteAr
 
 bool QVariantReaderWriter::deserialize(QVariant &out, DataStream::Version version, const char *data, int size)
 {
-    // Reads straight from the received bytes; the buffer lets go of them before returning.
-    m_readBuffer.setData(QByteArray::fromRawData(data, size));
+    // Reads straight from the received bytes, which nothing read refers to.
+    m_received.setRawData(data, uint(size));
     m_readBuffer.open(QIODevice::ReadOnly);
     m_readStream.setVersion(version);
     m_readStream >> out;
@@ -169,7 +170,6 @@ bool QVariantReaderWriter::deserialize(QVariant &out, DataStream::Version versio
         out.clear();
     }
     m_readBuffer.close();
-    m_readBuffer.setData(QByteArray());
     return valid;
 }
 

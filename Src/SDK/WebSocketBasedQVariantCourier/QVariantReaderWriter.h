@@ -71,6 +71,9 @@ private:
     QByteArray m_serialized;
     QByteArray m_compressed;
     QByteArray m_decompressed;
+    // The read buffer's own array: pointed at each received frame in turn,
+    // it keeps its header, so reading allocates nothing of its own.
+    QByteArray m_received;
     QBuffer m_writeBuffer;
     QBuffer m_readBuffer;
     DataStream m_writeStream;

@@ -11,6 +11,7 @@
 #include <QtCore/QSet>
 #include <QtTest/QtTest>
 
+#include <cctype>
 #include <memory>
 
 using namespace Zeto;
@@ -166,6 +167,11 @@ void tst_MessageBroker::isValidId_data()
     QTest::newRow("non-hex at 31") << FactoryId.left(31) + 'x' + FactoryId.mid(32) << false;
     QTest::newRow("hyphen at 8") << FactoryId.left(8) + '-' + FactoryId.mid(9) << false;
     QTest::newRow("braced uuid") << QByteArray("{01234567-89ab-cdef-0123-456789abcdef}12") << false;
+    // The bytes either side of each range of digits, and the top-bit ones.
+    for (const char byte : QByteArray::fromRawData("/09:@AFG`afg\x00\x7f\x80\xb0\xe1\xff", 18)) {
+        QTest::addRow("byte 0x%02x at 13", uchar(byte))
+            << uuidHex.left(13) + byte + uuidHex.mid(14) + "12345678" << bool(std::isxdigit(uchar(byte)));
+    }
 }
 
 void tst_MessageBroker::isValidId()

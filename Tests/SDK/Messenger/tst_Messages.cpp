@@ -198,6 +198,8 @@ private Q_SLOTS:
     void variantCastsChecked();
     void equalityComparesEveryField_data();
     void equalityComparesEveryField();
+    void repeatedFieldsShareTheirBytes_data();
+    void repeatedFieldsShareTheirBytes();
 };
 
 void tst_Messages::firstConstructionsOnSeveralThreadsRegisterOnce()
@@ -637,4 +639,35 @@ void tst_Messages::equalityComparesEveryField()
 }
 
 QTEST_GUILESS_MAIN(tst_Messages)
+// Ids and signatures that a thread read lately are shared, not allocated
+// again; values too long for that are read as any byte array.
+void tst_Messages::repeatedFieldsShareTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("the same id") << id40('a') << id40('a') << true;
+    QTest::newRow("another id") << id40('a') << id40('b') << false;
+    QTest::newRow("one byte") << QByteArray("x") << QByteArray("x") << true;
+    QTest::newRow("64 bytes") << QByteArray(64, 's') << QByteArray(64, 's') << true;
+    QTest::newRow("65 bytes") << QByteArray(65, 's') << QByteArray(65, 's') << false;
+}
+
+void tst_Messages::repeatedFieldsShareTheirBytes()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, shared);
+    bool complete = false;
+    const QVariant firstRead = readRecord(streamForm(QVariant::fromValue(MessengerFinishedRequest(first))), &complete);
+    QVERIFY(complete);
+    const QVariant secondRead = readRecord(streamForm(QVariant::fromValue(MessengerFinishedRequest(second))), &complete);
+    QVERIFY(complete);
+    const QByteArray firstId = firstRead.value<MessengerFinishedRequest>().messengerId();
+    const QByteArray secondId = secondRead.value<MessengerFinishedRequest>().messengerId();
+    QCOMPARE(firstId, first);
+    QCOMPARE(secondId, second);
+    QCOMPARE(firstId.constData() == secondId.constData(), shared);
+}
+
 #include "tst_Messages.moc"

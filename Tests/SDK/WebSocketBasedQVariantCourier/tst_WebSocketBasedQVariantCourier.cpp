@@ -295,6 +295,8 @@ private Q_SLOTS:
     void codecKeepsSettingsPerCaller();
     void hmacLeavesNoLibcryptoErrors_data();
     void hmacLeavesNoLibcryptoErrors();
+    void hmacMatchesReference_data();
+    void hmacMatchesReference();
     void codecReadsLargeCompressedValue();
     void codecRecoversAfterBadCompressedFrame();
 };
@@ -898,6 +900,43 @@ void tst_WebSocketBasedQVariantCourier::hmacLeavesNoLibcryptoErrors()
     QCOMPARE(HmacCalculator::isSupported(hashAlgorithm), supported);
     QCOMPARE(hmac.hexDigest(hashAlgorithm, "key", PlainFlag, "data", 4, hex), supported);
     QCOMPARE(ERR_peek_error(), 0ul);
+}
+
+// Keys around each digest's block size (64 bytes, 128 for SHA-384/512):
+// shorter ones are padded, longer ones hashed first. The calculator keeps
+// the last key's states, so each row also switches algorithm and key.
+void tst_WebSocketBasedQVariantCourier::hmacMatchesReference_data()
+{
+    QTest::addColumn<int>("algorithm");
+    QTest::addColumn<QByteArray>("key");
+    const QVector<QPair<const char *, int>> algorithms{
+        {"MD5", QCryptographicHash::Md5},       {"SHA-1", Sha1},
+        {"SHA-224", QCryptographicHash::Sha224}, {"SHA-256", Sha256},
+        {"SHA-384", QCryptographicHash::Sha384}, {"SHA-512", Sha512},
+        {"SHA3-256", QCryptographicHash::RealSha3_256}};
+    for (const auto &algorithm : algorithms) {
+        for (const int keySize : {0, 5, 64, 65, 128, 129}) {
+            QTest::addRow("%s, %d-byte key", algorithm.first, keySize)
+                << algorithm.second << QByteArray(keySize, char('a' + keySize % 26));
+        }
+    }
+}
+
+void tst_WebSocketBasedQVariantCourier::hmacMatchesReference()
+{
+    QFETCH(int, algorithm);
+    QFETCH(QByteArray, key);
+    static HmacCalculator hmac;
+    const auto hashAlgorithm = QCryptographicHash::Algorithm(algorithm);
+    const int hexLength = HmacCalculator::hexLength(hashAlgorithm);
+    for (const int dataSize : {0, 54, 55, 200}) {
+        const QByteArray data(dataSize, 'd');
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            char hex[HmacCalculator::MaxHexLength];
+            QVERIFY(hmac.hexDigest(hashAlgorithm, key, PlainFlag, data.constData(), data.size(), hex));
+            QCOMPARE(QByteArray(hex, hexLength), hmacHex(algorithm, key, PlainFlag + data));
+        }
+    }
 }
 
 // The memory a large value took is given back once the value is gone.
