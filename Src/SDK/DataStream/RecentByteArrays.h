@@ -22,11 +22,18 @@ public:
     const QByteArray &shared(const char *data, int size);
 
 private:
-    static constexpr int SlotBits = 4;
+    static constexpr int SetBits = 4;
 
-    static std::size_t slotOf(const char *data, int size);
+    struct Set
+    {
+        std::array<QByteArray, 2> ways;
+        // The way read last; a new value replaces the other one.
+        int lastRead = 0;
+    };
 
-    std::array<QByteArray, 1 << SlotBits> m_slots;
+    static std::size_t setOf(const char *data, int size);
+
+    std::array<Set, 1 << SetBits> m_sets;
 };
 
 } // namespace Zeto

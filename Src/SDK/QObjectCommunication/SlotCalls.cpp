@@ -10,6 +10,7 @@
 
 #include <QtCore/QMetaObject>
 
+#include <algorithm>
 #include <utility>
 
 namespace Zeto {
@@ -54,7 +55,25 @@ QByteArray SlotCalls::call(const QByteArray &objectId, const char *slotName, con
         failSlotCallLater(slotCallId, InvalidMessage);
         return slotCallId;
     }
-    return call(objectId, slotSignatureOf(slotName, arguments), arguments);
+    // A copy: sending may call again and replace the remembered one.
+    const QByteArray slotSignature = signatureFor(slotName, arguments);
+    return call(objectId, slotSignature, arguments);
+}
+
+const QByteArray &SlotCalls::signatureFor(const char *slotName, const QVector<QVariant> &arguments)
+{
+    const auto sameTypes = [&arguments](const QVarLengthArray<int, 4> &types) {
+        return std::equal(types.cbegin(), types.cend(), arguments.cbegin(), arguments.cend(),
+                          [](int type, const QVariant &argument) { return type == argument.userType(); });
+    };
+    if (m_lastSent.slotName != slotName || !sameTypes(m_lastSent.argumentTypes)) {
+        m_lastSent.slotName = slotName;
+        m_lastSent.argumentTypes.clear();
+        for (const QVariant &argument : arguments)
+            m_lastSent.argumentTypes.append(argument.userType());
+        m_lastSent.signature = slotSignatureOf(slotName, arguments);
+    }
+    return m_lastSent.signature;
 }
 
 QByteArray SlotCalls::call(const QByteArray &objectId, const QByteArray &slotSignature,

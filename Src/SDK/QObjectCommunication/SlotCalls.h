@@ -8,6 +8,7 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QSet>
 #include <QtCore/QSharedPointer>
+#include <QtCore/QVarLengthArray>
 #include <QtCore/QVariant>
 #include <QtCore/QVector>
 
@@ -54,6 +55,7 @@ private:
                                                      SlotInvocation::ArgumentCount argumentCount,
                                                      const QVector<QVariant> &arguments, QVariant *result);
     void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
+    const QByteArray &signatureFor(const char *slotName, const QVector<QVariant> &arguments);
 
     QObjectEndpoint &m_endpoint;
     const ObjectTable &m_objects;
@@ -62,6 +64,15 @@ private:
     QSet<QByteArray> m_pendingSlotCalls;
     QSet<QByteArray> m_pendingForwardedCalls;
     SlotSignatureCache m_slotSignatures;
+    // The signature the last call was sent with: calls in a row are mostly
+    // of one slot with the same argument types.
+    struct SentSignature
+    {
+        QByteArray slotName;
+        QVarLengthArray<int, 4> argumentTypes;
+        QByteArray signature;
+    };
+    SentSignature m_lastSent;
 };
 
 } // namespace Zeto

@@ -41,6 +41,7 @@ private Q_SLOTS:
 
     void calls_data();
     void calls();
+    void callsInARowSendTheirOwnSignatures();
     void refusedBeforeSending_data();
     void refusedBeforeSending();
     void writesArgumentAndResultOnce();
@@ -140,6 +141,31 @@ void tst_QObjectEndpointSlotCalls::calls()
         QVERIFY(peers.couriers.deliverAll());
         QVERIFY(requester.log.constLast().startsWith("called"));
     }
+}
+
+// The signature of one call is remembered for the next: a change of the
+// slot or of an argument's type must not send the previous one.
+void tst_QObjectEndpointSlotCalls::callsInARowSendTheirOwnSignatures()
+{
+    EndpointPeers peers;
+    const QByteArray objectId = peers.instantiate(SlotTargetClass, urlWithPath("/target"));
+    EndpointOutcomes requester(peers.endpoints.requester.data());
+    const QVector<QPair<QVector<QVariant>, QByteArray>> calls{
+        {{4}, "int:8"},
+        {{4, 3}, "int:12"},
+        {{4}, "int:8"},
+        {{QStringLiteral("4")}, code(RemoteSlotNotFound)},
+        {{4}, "int:8"},
+    };
+    QByteArrayList expected;
+    for (const auto &call : calls) {
+        const QByteArray id = peers.endpoints.requester->callSlot(objectId, "scaled", call.first);
+        expected << outcome(call.second.startsWith("int") ? "called" : "callFailed", id, call.second, true);
+    }
+    const QByteArray sumId = peers.endpoints.requester->callSlot(objectId, "sum", integers(10));
+    expected << outcome("called", sumId, "int:45", true);
+    QVERIFY(peers.couriers.deliverAll());
+    QCOMPARE(requester.log, expected);
 }
 
 void tst_QObjectEndpointSlotCalls::refusedBeforeSending_data()
