@@ -19,6 +19,8 @@ RemoteObject::RemoteObject(const char *className, const QUrl &url, const QVarian
     registerErrorInfoType();
     QObject::connect(d, &RemoteObjectPrivate::connected, this, &RemoteObject::connected);
     QObject::connect(d, &RemoteObjectPrivate::error, this, &RemoteObject::error);
+    QObject::connect(d, &RemoteObjectPrivate::reconnecting, this, &RemoteObject::reconnecting);
+    QObject::connect(d, &RemoteObjectPrivate::reconnected, this, &RemoteObject::reconnected);
 }
 
 RemoteObject::~RemoteObject()
@@ -52,6 +54,14 @@ int RemoteObject::defaultTimeout() const { return d->defaultTimeout(); }
 void RemoteObject::setSettleOnLoss(bool settle) { d->setSettleOnLoss(settle); }
 
 bool RemoteObject::settlesOnLoss() const { return d->settlesOnLoss(); }
+
+void RemoteObject::setReconnectEnabled(bool enabled) { d->setReconnectEnabled(enabled); }
+
+bool RemoteObject::reconnectEnabled() const { return d->reconnectEnabled(); }
+
+void RemoteObject::setReconnectPolicy(const ReconnectPolicy &policy) { d->setReconnectPolicy(policy); }
+
+ReconnectPolicy RemoteObject::reconnectPolicy() const { return d->reconnectPolicy(); }
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "../ZetoGlobal.h"
 #include "IRemoteObjectConnection.h"
 #include "IRemoteSlotResponse.h"
+#include "ReconnectPolicy.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QSharedPointer>
@@ -55,6 +56,9 @@ QVariant toVariant(const char (&text)[Size])
 // loop; after connected(), at most one error() tells that the object or its
 // connection is lost. Calls and links made before connected() are sent, in
 // order, as soon as the object exists. Use it in one thread with an event loop.
+//
+// With setReconnectEnabled(true), a lost connection is not the end: the
+// object is made again on the server, and its links with it.
 class ZETO_EXPORT RemoteObject : public QObject
 {
     Q_OBJECT
@@ -106,9 +110,38 @@ public:
     void setSettleOnLoss(bool settle);
     bool settlesOnLoss() const;
 
+    // Off by default. On, a loss that another attempt may mend (the
+    // connection dropped, refused or timed out, the host not found, a
+    // handshake failed, the peer stopped answering, the server went away or
+    // lost the object) starts reconnecting, spaced by reconnectPolicy():
+    // reconnecting() tells of each attempt before it is made. Each attempt
+    // opens a connection, which remote objects of the same server share as
+    // before, and asks the server for the class again with the same
+    // argument; once it exists, every link made before the loss is made
+    // again, silently, then the calls and links made meanwhile are sent in
+    // order, and reconnected() follows. Calls and links waiting for an answer
+    // at the loss fail with its error: they may or may not have run, and are
+    // never sent twice. Requests made before the first connection wait for
+    // it in the same way. error() comes only when reconnecting gives up: on
+    // a loss that no attempt can mend (the class or path unknown, too many
+    // objects, a certificate or other TLS failure, an argument that cannot
+    // travel), or beyond the policy's limits; with it, every handle still
+    // waiting fails, as with setSettleOnLoss(true). The object on the server
+    // is new after each reconnection, its state the one its constructor
+    // gives.
+    void setReconnectEnabled(bool enabled);
+    bool reconnectEnabled() const;
+    void setReconnectPolicy(const ReconnectPolicy &policy);
+    ReconnectPolicy reconnectPolicy() const;
+
 Q_SIGNALS:
     void connected();
     void error(ErrorInfo errorInfo);
+    // The connection is lost for the reason given, and attempt (from 1) is
+    // made in delayInMilliseconds.
+    void reconnecting(ErrorInfo cause, int attempt, int delayInMilliseconds);
+    // The object is back, with its links, after an outage of that long.
+    void reconnected(int outageInMilliseconds);
 
 protected:
     RemoteObjectPrivate *d_func();

@@ -58,6 +58,8 @@ void RemoteObjectConnectionPrivate::awaitDisconnection()
         enter(AwaitingDisconnection);
 }
 
+bool RemoteObjectConnectionPrivate::isAwaitingConnection() const { return m_stage == AwaitingConnection; }
+
 void RemoteObjectConnectionPrivate::setTimeout(int milliseconds)
 {
     m_timeout = milliseconds;

@@ -32,6 +32,8 @@ public:
     void emitFailed(const Zeto::ErrorInfo &error);
     // The disconnect request is on its way; its deadline starts.
     void awaitDisconnection();
+    // Whether the connect request still waits for its answer.
+    bool isAwaitingConnection() const;
     // The deadline of the request waiting now and of the disconnect request
     // to come: RequestTimedOut once the time has passed without the answer.
     // 0 or less removes it.

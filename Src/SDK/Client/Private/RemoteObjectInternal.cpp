@@ -124,12 +124,8 @@ void RemoteObjectInternal::requestLink(RemoteObjectConnectionPrivate *connection
         return;
     if (!connection)
         qFatal("Remote object connection private cannot be null.");
-    if (!localObject) {
-        connection->emitFailed(makeErrorInfo(InvalidObject));
-    } else if (!hasCode(signal, '2')) {
-        connection->emitFailed(makeErrorInfo(InvalidSignal));
-    } else if (!hasCode(slot, '1')) {
-        connection->emitFailed(makeErrorInfo(InvalidSlot));
+    if (const std::optional<ConnectionError> refusal = linkRefusal(localObject, signal, slot)) {
+        connection->emitFailed(makeErrorInfo(*refusal));
     } else {
         const Link link{connection, localObject, signal, slot};
         if (m_state == Pending)
@@ -169,6 +165,62 @@ void RemoteObjectInternal::runPendingOperations()
     }
 }
 
+std::optional<ConnectionError> RemoteObjectInternal::linkRefusal(const QObject *localObject, const char *signal,
+                                                                const char *slot)
+{
+    if (!localObject)
+        return InvalidObject;
+    if (!hasCode(signal, '2'))
+        return InvalidSignal;
+    if (!hasCode(slot, '1'))
+        return InvalidSlot;
+    return std::nullopt;
+}
+
+bool RemoteObjectInternal::isLink(const Link &link, const QObject *localObject, const char *signal, const char *slot)
+{
+    return link.localObject == localObject && sameMethod(link.signal, signal) && sameMethod(link.slot, slot);
+}
+
+QVector<RemoteObjectInternal::PendingOperation> RemoteObjectInternal::takeUnsentRequests()
+{
+    for (const PendingOperation &operation : qAsConst(m_pendingOperations)) {
+        if (!operation.isSlotCall && operation.link.connection)
+            disconnect(operation.link.connection, nullptr, this, nullptr);
+    }
+    return std::exchange(m_pendingOperations, {});
+}
+
+QVector<RemoteObjectInternal::PendingOperation> RemoteObjectInternal::madeLinks() const
+{
+    QVector<PendingOperation> made;
+    for (const LinkKind kind : {ToRemoteSlot, ToRemoteSignal}) {
+        for (const Link &link : kind == ToRemoteSignal ? m_remoteSignalLinks : m_remoteSlotLinks) {
+            if (link.made && !link.undoing && link.localObject)
+                made.append({false, {}, kind, link});
+        }
+    }
+    return made;
+}
+
+void RemoteObjectInternal::resume(const QVector<PendingOperation> &operations)
+{
+    for (const PendingOperation &operation : operations) {
+        const SlotCall &call = operation.slotCall;
+        const Link &link = operation.link;
+        if (operation.isSlotCall) {
+            if (call.response && !call.response->isSettled())
+                callRemoteSlot(call.response, call.slot.constData(), call.arguments);
+        } else if (link.made) {
+            if (link.localObject && m_state != Gone)
+                m_state == Pending ? m_pendingOperations.append(operation) : sendLink(operation.linkKind, link);
+        } else if (link.connection && link.connection->isAwaitingConnection()) {
+            requestLink(link.connection, operation.linkKind, link.localObject, link.signal.constData(),
+                        link.slot.constData());
+        }
+    }
+}
+
 void RemoteObjectInternal::disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot)
 {
     removeLinks(ToRemoteSignal, receiver, signal, slot);
@@ -184,7 +236,7 @@ void RemoteObjectInternal::removeLinks(LinkKind kind, QObject *localObject, cons
     if (m_state == Gone || !signal || !slot)
         return;
     const auto matches = [localObject, signal, slot](const Link &link) {
-        return link.localObject == localObject && sameMethod(link.signal, signal) && sameMethod(link.slot, slot);
+        return isLink(link, localObject, signal, slot);
     };
     if (m_state == Pending) {
         removePendingOperations([kind, &matches](const PendingOperation &operation) {
@@ -193,11 +245,12 @@ void RemoteObjectInternal::removeLinks(LinkKind kind, QObject *localObject, cons
         return;
     }
     // The entries stay until the peer confirms.
-    const QHash<QByteArray, Link> &table = links(kind);
-    for (auto link = table.cbegin(); link != table.cend(); ++link) {
+    QHash<QByteArray, Link> &table = links(kind);
+    for (auto link = table.begin(); link != table.end(); ++link) {
         if (!matches(*link))
             continue;
         m_endpoint->disconnectFromRemoteObject(link.key());
+        link->undoing = true;
         if (link->connection)
             link->connection->awaitDisconnection();
     }
@@ -323,8 +376,11 @@ void RemoteObjectInternal::onSlotCallFailed(const QByteArray &slotCallId, const 
 
 void RemoteObjectInternal::onConnectedToRemoteObject(const QByteArray &connectionId)
 {
-    const Link *link = findLink(connectionId);
-    if (link && link->connection)
+    Link *link = findLink(connectionId);
+    if (!link)
+        return;
+    link->made = true;
+    if (link->connection)
         link->connection->emitConnected();
 }
 

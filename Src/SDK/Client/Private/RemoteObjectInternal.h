@@ -14,6 +14,7 @@
 #include <QtCore/QVector>
 
 #include <functional>
+#include <optional>
 
 namespace Zeto {
 
@@ -35,6 +36,36 @@ class ZETO_PRIVATE_EXPORT RemoteObjectInternal : public QObject
 
 public:
     enum State { Pending, Instantiated, Gone };
+    enum LinkKind { ToRemoteSlot, ToRemoteSignal };
+
+    struct Link
+    {
+        QPointer<RemoteObjectConnectionPrivate> connection;
+        QPointer<QObject> localObject;
+        QByteArray signal;
+        QByteArray slot;
+        // The peer confirmed it: a remote object that comes back makes it
+        // again, unless the application has asked to undo it.
+        bool made = false;
+        bool undoing = false;
+    };
+
+    // A call made while the object is still pending.
+    struct SlotCall
+    {
+        QPointer<RemoteSlotResponsePrivate> response;
+        QByteArray slot;
+        QVector<QVariant> arguments;
+    };
+
+    // A request not sent yet: a call, or a link to make.
+    struct PendingOperation
+    {
+        bool isSlotCall = true;
+        SlotCall slotCall;
+        LinkKind linkKind = ToRemoteSlot;
+        Link link;
+    };
 
     RemoteObjectInternal(const char *className, const QUrl &url, const QVariant &argument,
                          QSharedPointer<QObjectEndpoint> endpoint);
@@ -62,38 +93,28 @@ public:
     // its answer is dropped should it come.
     void failOutstandingRequests(const ErrorInfo &errorInfo);
 
+    // Whether the link joins that local object's signal and slot, however
+    // their signatures are written.
+    static bool isLink(const Link &link, const QObject *localObject, const char *signal, const char *slot);
+    // Why a link of these cannot be requested at all, if it cannot.
+    static std::optional<ConnectionError> linkRefusal(const QObject *localObject, const char *signal,
+                                                      const char *slot);
+
+    // For a remote object that comes back on another internal: the requests
+    // never sent, which this internal lets go of, and the links made.
+    QVector<PendingOperation> takeUnsentRequests();
+    QVector<PendingOperation> madeLinks() const;
+    // Sends, in order, what an earlier internal of the same remote object
+    // left: made links are made again without a word to their handles, and
+    // requests whose handle has settled meanwhile are dropped.
+    void resume(const QVector<PendingOperation> &operations);
+
 Q_SIGNALS:
     void connected();
     void disconnected();
     void error(Zeto::ErrorInfo errorInfo);
 
 private:
-    enum LinkKind { ToRemoteSlot, ToRemoteSignal };
-
-    struct Link
-    {
-        QPointer<RemoteObjectConnectionPrivate> connection;
-        QPointer<QObject> localObject;
-        QByteArray signal;
-        QByteArray slot;
-    };
-
-    // A call made while the object is still pending.
-    struct SlotCall
-    {
-        QPointer<RemoteSlotResponsePrivate> response;
-        QByteArray slot;
-        QVector<QVariant> arguments;
-    };
-
-    struct PendingOperation
-    {
-        bool isSlotCall = true;
-        SlotCall slotCall;
-        LinkKind linkKind = ToRemoteSlot;
-        Link link;
-    };
-
     void connectEndpoint();
     void disconnectEndpoint();
     void requestLink(RemoteObjectConnectionPrivate *connection, LinkKind kind, QObject *localObject,

@@ -1,12 +1,16 @@
 #include "RemoteObjectPrivate.h"
 
+#include "Outage.h"
 #include "RemoteObjectConnectionPrivate.h"
 #include "RemoteObjectInternal.h"
 #include "RemoteSlotResponsePrivate.h"
 #include "WebSocketBasedClientRemoteObjectInternalFactory.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QRandomGenerator>
 #include <QtCore/QThread>
+
+#include <utility>
 
 namespace Zeto {
 namespace Client {
@@ -23,6 +27,12 @@ void deleteMainThreadFactory()
 RemoteObjectPrivate::RemoteObjectPrivate(const char *className, const QUrl &url, const QVariant &argument,
                                          const QSslConfiguration &sslConfiguration, const QNetworkProxy &proxy,
                                          bool dedicatedConnection)
+    : m_className(className),
+      m_url(url),
+      m_argument(argument),
+      m_sslConfiguration(sslConfiguration),
+      m_proxy(proxy),
+      m_dedicatedConnection(dedicatedConnection)
 {
     // An empty name would send nothing and leave the object waiting forever.
     if (!className || !*className) {
@@ -30,28 +40,36 @@ RemoteObjectPrivate::RemoteObjectPrivate(const char *className, const QUrl &url,
         postError(RemoteObjectNotFound);
         return;
     }
-    m_internal = factoryForCurrentThread()->create(className, argument, url, sslConfiguration, proxy,
-                                                   dedicatedConnection);
-    if (!m_internal) {
+    if (!createInternal()) {
         qCritical("Failed to create remote object. Given url is invalid. Valid urls must have zeto or zetos as "
                   "scheme, a non-empty host and a positive integer as port number.");
         postError(InvalidRemoteObjectUrl);
-        return;
     }
-    connect(m_internal, &RemoteObjectInternal::connected, this, &RemoteObjectPrivate::connected);
-    connect(m_internal, &RemoteObjectInternal::disconnected, this, &RemoteObjectPrivate::onInternalDisconnected);
-    connect(m_internal, &RemoteObjectInternal::error, this, &RemoteObjectPrivate::onInternalError);
 }
 
 // The application let the object go: as far as its handles can tell, its
 // connection is dropped.
 RemoteObjectPrivate::~RemoteObjectPrivate()
 {
+    if (m_outage)
+        m_outage->fail(makeErrorInfo(ConnectionDropped));
     if (!m_internal)
         return;
-    if (m_settlesOnLoss)
+    if (settles())
         m_internal->failOutstandingRequests(makeErrorInfo(ConnectionDropped));
     m_internal->deleteLater();
+}
+
+bool RemoteObjectPrivate::createInternal()
+{
+    m_internal = factoryForCurrentThread()->create(m_className.constData(), m_argument, m_url, m_sslConfiguration,
+                                                   m_proxy, m_dedicatedConnection);
+    if (!m_internal)
+        return false;
+    connect(m_internal, &RemoteObjectInternal::connected, this, &RemoteObjectPrivate::onInternalConnected);
+    connect(m_internal, &RemoteObjectInternal::disconnected, this, &RemoteObjectPrivate::onInternalDisconnected);
+    connect(m_internal, &RemoteObjectInternal::error, this, &RemoteObjectPrivate::onInternalError);
+    return true;
 }
 
 QThreadStorage<WebSocketBasedClientRemoteObjectInternalFactory *> &RemoteObjectPrivate::qRemoteObjectInternalFactories()
@@ -83,42 +101,74 @@ void RemoteObjectPrivate::postError(ConnectionError connectionError)
 template <typename Handle>
 bool RemoteObjectPrivate::failedByLoss(Handle *handle) const
 {
-    if (!m_settlesOnLoss || !m_loss)
+    if (!settles() || !m_loss)
         return false;
     handle->emitFailed(*m_loss);
+    return true;
+}
+
+template <typename Handle>
+bool RemoteObjectPrivate::heldByOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request)
+{
+    if (!m_outage)
+        return false;
+    const int limit = m_policy.maximumQueuedRequests();
+    if (!m_outage->queue(request, limit)) {
+        qWarning("Remote object %s at %s is reconnecting and holds %d requests already: one more fails.",
+                 m_className.constData(), qPrintable(m_url.toDisplayString()), limit);
+        handle->emitFailed(makeErrorInfo(PeerNotResponding));
+    }
     return true;
 }
 
 void RemoteObjectPrivate::callRemoteSlot(RemoteSlotResponsePrivate *response, const char *slot,
                                          const QVector<QVariant> &arguments)
 {
-    if (!failedByLoss(response) && m_internal)
+    if (failedByLoss(response))
+        return;
+    if (m_outage && !slot) {
+        response->emitFailed(makeErrorInfo(InvalidSlot));
+        return;
+    }
+    if (!heldByOutage(response, {true, {response, slot, arguments}, {}, {}}) && m_internal)
         m_internal->callRemoteSlot(response, slot, arguments);
 }
 
 void RemoteObjectPrivate::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
                                                 QObject *receiver, const char *slot)
 {
-    if (!failedByLoss(connection) && m_internal)
+    if (failedByLoss(connection))
+        return;
+    const bool held = m_outage && !RemoteObjectInternal::linkRefusal(receiver, signal, slot)
+        && heldByOutage(connection, {false, {}, RemoteObjectInternal::ToRemoteSignal, {connection, receiver, signal, slot}});
+    if (!held && m_internal)
         m_internal->connectToRemoteSignal(connection, signal, receiver, slot);
 }
 
 void RemoteObjectPrivate::connectToRemoteSlot(RemoteObjectConnectionPrivate *connection, QObject *sender,
                                               const char *signal, const char *slot)
 {
-    if (!failedByLoss(connection) && m_internal)
+    if (failedByLoss(connection))
+        return;
+    const bool held = m_outage && !RemoteObjectInternal::linkRefusal(sender, signal, slot)
+        && heldByOutage(connection, {false, {}, RemoteObjectInternal::ToRemoteSlot, {connection, sender, signal, slot}});
+    if (!held && m_internal)
         m_internal->connectToRemoteSlot(connection, sender, signal, slot);
 }
 
 void RemoteObjectPrivate::disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot)
 {
-    if (m_internal)
+    if (m_outage && signal && slot)
+        m_outage->removeLinks(RemoteObjectInternal::ToRemoteSignal, receiver, signal, slot);
+    else if (m_internal)
         m_internal->disconnectFromRemoteSignal(signal, receiver, slot);
 }
 
 void RemoteObjectPrivate::disconnectFromRemoteSlot(QObject *sender, const char *signal, const char *slot)
 {
-    if (m_internal)
+    if (m_outage && signal && slot)
+        m_outage->removeLinks(RemoteObjectInternal::ToRemoteSlot, sender, signal, slot);
+    else if (m_internal)
         m_internal->disconnectFromRemoteSlot(sender, signal, slot);
 }
 
@@ -129,6 +179,75 @@ int RemoteObjectPrivate::defaultTimeout() const { return m_defaultTimeout; }
 void RemoteObjectPrivate::setSettleOnLoss(bool settle) { m_settlesOnLoss = settle; }
 
 bool RemoteObjectPrivate::settlesOnLoss() const { return m_settlesOnLoss; }
+
+// Turned off while reconnecting, the object gives up, from the event loop.
+void RemoteObjectPrivate::setReconnectEnabled(bool enabled)
+{
+    m_reconnects = enabled;
+    if (!enabled && m_outage) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_outage && !m_reconnects)
+                    giveUp(m_outage->cause());
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+bool RemoteObjectPrivate::reconnectEnabled() const { return m_reconnects; }
+
+void RemoteObjectPrivate::setReconnectPolicy(const ReconnectPolicy &policy) { m_policy = policy; }
+
+ReconnectPolicy RemoteObjectPrivate::reconnectPolicy() const { return m_policy; }
+
+// Transport failures, and the server going away or losing the object, may
+// pass; what the server or the TLS configuration refused will not.
+bool RemoteObjectPrivate::isWorthRetrying(const ErrorInfo &errorInfo)
+{
+    switch (errorInfo.type) {
+    case SocketErrorType:
+        switch (errorInfo.error.socketError) {
+        case QAbstractSocket::SslHandshakeFailedError:
+        case QAbstractSocket::SslInternalError:
+        case QAbstractSocket::SslInvalidUserDataError: return false;
+        default: return true;
+        }
+    case ConnectionErrorType:
+        switch (errorInfo.error.connectionError) {
+        case SslHandshakeTimedOut:
+        case WebSocketHandshakeTimedOut:
+        case ZetoHandshakeTimedOut:
+        case ZetoHandshakeFailed:
+        case ConnectionTimedOut:
+        case MessageIntegrityCheckFailed:
+        case ConnectionDropped:
+        case PeerNotResponding: return true;
+        default: return false;
+        }
+    default: return false;
+    }
+}
+
+bool RemoteObjectPrivate::settles() const { return m_settlesOnLoss || m_reconnects; }
+
+void RemoteObjectPrivate::timerEvent(QTimerEvent *)
+{
+    m_attemptTimer.stop();
+    attemptReconnection();
+}
+
+// Back after an outage: the links first, then what waited, in order.
+void RemoteObjectPrivate::onInternalConnected()
+{
+    const std::unique_ptr<Outage> outage = std::move(m_outage);
+    if (outage)
+        m_internal->resume(outage->takeRequests());
+    if (!std::exchange(m_hasConnected, true))
+        Q_EMIT connected();
+    else
+        Q_EMIT reconnected(int(outage ? outage->elapsed() : 0));
+}
 
 void RemoteObjectPrivate::onInternalDisconnected() { lose(makeErrorInfo(ConnectionDropped)); }
 
@@ -141,10 +260,80 @@ void RemoteObjectPrivate::onInternalError(const ErrorInfo &errorInfo) { lose(err
 void RemoteObjectPrivate::lose(const ErrorInfo &errorInfo)
 {
     disconnect(m_internal, nullptr, this, nullptr);
+    if (m_reconnects && isWorthRetrying(errorInfo)) {
+        if (!m_outage) {
+            startOutage(errorInfo);
+            return;
+        }
+        m_outage->attemptFailed(errorInfo);
+        letInternalGo();
+        scheduleAttempt();
+        return;
+    }
+    if (m_outage) {
+        giveUp(errorInfo);
+        return;
+    }
     m_loss = errorInfo;
-    if (m_settlesOnLoss)
+    if (settles())
         m_internal->failOutstandingRequests(errorInfo);
     Q_EMIT error(errorInfo);
+}
+
+// Requests never sent wait for the next internal; those sent fail, since
+// they may have run.
+void RemoteObjectPrivate::startOutage(const ErrorInfo &cause)
+{
+    const QVector<RemoteObjectInternal::PendingOperation> madeLinks = m_internal->madeLinks();
+    const QVector<RemoteObjectInternal::PendingOperation> unsent = m_internal->takeUnsentRequests();
+    m_internal->failOutstandingRequests(cause);
+    letInternalGo();
+    m_outage = std::make_unique<Outage>(cause, madeLinks, unsent);
+    scheduleAttempt();
+}
+
+// The signal comes last: a receiver may delete this object.
+void RemoteObjectPrivate::scheduleAttempt()
+{
+    const int attempt = m_outage->nextAttempt();
+    const int maximumAttempts = m_policy.maximumAttempts();
+    const int delay = m_policy.jitteredDelay(attempt, QRandomGenerator::global()->generateDouble());
+    const int maximumOutage = m_policy.maximumOutage();
+    if ((maximumAttempts > 0 && attempt > maximumAttempts)
+        || (maximumOutage > 0 && m_outage->elapsed() + delay > maximumOutage)) {
+        giveUp(m_outage->cause());
+        return;
+    }
+    m_attemptTimer.start(delay, this);
+    Q_EMIT reconnecting(m_outage->cause(), attempt, delay);
+}
+
+void RemoteObjectPrivate::attemptReconnection()
+{
+    if (!m_outage || createInternal())
+        return;
+    // The connection it would ride on is ending: the next attempt opens one.
+    m_outage->attemptFailed(makeErrorInfo(ConnectionDropped));
+    scheduleAttempt();
+}
+
+void RemoteObjectPrivate::giveUp(const ErrorInfo &errorInfo)
+{
+    m_attemptTimer.stop();
+    m_loss = errorInfo;
+    if (m_internal) {
+        m_internal->failOutstandingRequests(errorInfo);
+        letInternalGo();
+    }
+    if (const std::unique_ptr<Outage> outage = std::move(m_outage))
+        outage->fail(errorInfo);
+    Q_EMIT error(errorInfo);
+}
+
+void RemoteObjectPrivate::letInternalGo()
+{
+    disconnect(m_internal, nullptr, this, nullptr);
+    std::exchange(m_internal, nullptr)->deleteLater();
 }
 
 } // namespace Client

@@ -3,7 +3,10 @@
 
 #include "../../ErrorHandler/ErrorHandler.h"
 #include "../../ZetoGlobal.h"
+#include "../ReconnectPolicy.h"
+#include "RemoteObjectInternal.h"
 
+#include <QtCore/QBasicTimer>
 #include <QtCore/QObject>
 #include <QtCore/QThreadStorage>
 #include <QtCore/QUrl>
@@ -12,19 +15,21 @@
 #include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QSslConfiguration>
 
+#include <memory>
 #include <optional>
 
 namespace Zeto {
 namespace Client {
 
+class Outage;
 class RemoteObjectConnectionPrivate;
-class RemoteObjectInternal;
 class RemoteSlotResponsePrivate;
 class WebSocketBasedClientRemoteObjectInternalFactory;
 
 // The state of a RemoteObject: its machinery from the thread's factory, the
-// one error per loss that the application sees, and what becomes of the
-// handles still waiting when the object is lost.
+// one error per loss that the application sees, what becomes of the handles
+// still waiting when the object is lost, and, with reconnecting on, the
+// attempts to make it again.
 class ZETO_PRIVATE_EXPORT RemoteObjectPrivate : public QObject
 {
     Q_OBJECT
@@ -48,6 +53,13 @@ public:
     int defaultTimeout() const;
     void setSettleOnLoss(bool settle);
     bool settlesOnLoss() const;
+    void setReconnectEnabled(bool enabled);
+    bool reconnectEnabled() const;
+    void setReconnectPolicy(const ReconnectPolicy &policy);
+    ReconnectPolicy reconnectPolicy() const;
+
+    // Whether another attempt may mend a loss for that reason.
+    static bool isWorthRetrying(const ErrorInfo &errorInfo);
 
     // Each thread's factory, deleted when the thread ends (the main thread's
     // when the application object goes).
@@ -56,21 +68,49 @@ public:
 Q_SIGNALS:
     void connected();
     void error(Zeto::ErrorInfo errorInfo);
+    void reconnecting(Zeto::ErrorInfo cause, int attempt, int delayInMilliseconds);
+    void reconnected(int outageInMilliseconds);
+
+protected:
+    // The wait before the next attempt is the only timer this object runs.
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     static WebSocketBasedClientRemoteObjectInternalFactory *factoryForCurrentThread();
+    bool createInternal();
     void postError(ConnectionError connectionError);
+    void onInternalConnected();
     void onInternalDisconnected();
     void onInternalError(const ErrorInfo &errorInfo);
     void lose(const ErrorInfo &errorInfo);
+    void startOutage(const ErrorInfo &cause);
+    void scheduleAttempt();
+    void attemptReconnection();
+    void giveUp(const ErrorInfo &errorInfo);
+    void letInternalGo();
+    bool settles() const;
     // Whether the handle failed at once because the object is lost.
     template <typename Handle>
     bool failedByLoss(Handle *handle) const;
+    // Whether the request waits in the outage, or failed because it is full.
+    template <typename Handle>
+    bool heldByOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request);
 
+    const QByteArray m_className;
+    const QUrl m_url;
+    const QVariant m_argument;
+    const QSslConfiguration m_sslConfiguration;
+    const QNetworkProxy m_proxy;
+    const bool m_dedicatedConnection;
     RemoteObjectInternal *m_internal = nullptr;
     std::optional<ErrorInfo> m_loss;
     bool m_settlesOnLoss = false;
     int m_defaultTimeout = 0;
+    bool m_reconnects = false;
+    bool m_hasConnected = false;
+    ReconnectPolicy m_policy;
+    std::unique_ptr<Outage> m_outage;
+    QBasicTimer m_attemptTimer;
 };
 
 } // namespace Client

@@ -50,6 +50,8 @@ void RemoteSlotResponsePrivate::setTimeout(int milliseconds)
 
 void RemoteSlotResponsePrivate::awaitAnswerFrom(RemoteObjectInternal *caller) { m_caller = caller; }
 
+bool RemoteSlotResponsePrivate::isSettled() const { return m_settled; }
+
 bool RemoteSlotResponsePrivate::deliverReport(QEvent *event, IRemoteSlotResponse *response)
 {
     return HandleReport::deliver(event, response, &emitReport<IRemoteSlotResponse>);

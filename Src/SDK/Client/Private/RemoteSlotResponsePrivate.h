@@ -39,6 +39,8 @@ public:
     // The remote object that routes this call's answer, told when the
     // deadline has settled the call so that it stops waiting.
     void awaitAnswerFrom(RemoteObjectInternal *caller);
+    // Whether a report has settled the call.
+    bool isSettled() const;
 
     // Emits a report that has come through both steps from the public half;
     // false for any other event.
