@@ -26,7 +26,7 @@ QSharedPointer<IQVariantCourier> clientCourier(const QUrl &url)
         new WebSocketBasedQVariantCourier(url, sslConfiguration, QNetworkProxy(QNetworkProxy::NoProxy)));
 }
 
-TestServer::TestServer(Transport transport, QObject *parent)
+TestServer::TestServer(Transport transport, QObject *parent, quint16 port)
     : QObject(parent),
       m_transport(transport)
 {
@@ -36,7 +36,7 @@ TestServer::TestServer(Transport transport, QObject *parent)
         m_server.registerClass(testClass.path, testClass.factory);
     if (transport == Transport::Tls)
         m_server.setSslConfiguration(testServerSslConfiguration());
-    m_server.listen(QHostAddress::LocalHost);
+    m_server.listen(QHostAddress::LocalHost, port);
 }
 
 TestServer::~TestServer() = default;

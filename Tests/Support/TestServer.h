@@ -33,7 +33,8 @@ class TestServer : public QObject
 
 public:
     // Over TLS the server presents the test certificate.
-    explicit TestServer(Transport transport = Transport::Plain, QObject *parent = nullptr);
+    // Port 0 takes any free one.
+    explicit TestServer(Transport transport = Transport::Plain, QObject *parent = nullptr, quint16 port = 0);
     ~TestServer() override;
 
     // False, with a warning, when no port could be had.

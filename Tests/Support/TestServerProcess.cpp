@@ -1,7 +1,5 @@
 #include "TestServerProcess.h"
 
-#include "TestServer.h"
-
 #include <QtCore/QDeadlineTimer>
 
 #include <signal.h>
@@ -9,11 +7,15 @@
 namespace Zeto {
 namespace Testing {
 
-TestServerProcess::TestServerProcess(int startTimeoutInMs)
+TestServerProcess::TestServerProcess(int startTimeoutInMs, quint16 port, Transport transport)
+    : m_transport(transport)
 {
     // Sanitizer reports and warnings of the server belong in the test's output.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(ZETO_TEST_SERVER_PATH), QStringList());
+    QStringList arguments{QString::number(port)};
+    if (transport == Transport::Tls)
+        arguments << QStringLiteral("tls");
+    m_process.start(QStringLiteral(ZETO_TEST_SERVER_PATH), arguments);
     m_port = readPort(startTimeoutInMs);
     if (m_port == 0)
         qWarning("The test server process did not announce its port: %s", qPrintable(m_process.errorString()));
@@ -23,7 +25,7 @@ TestServerProcess::~TestServerProcess() { kill(); }
 
 quint16 TestServerProcess::port() const { return m_port; }
 
-QUrl TestServerProcess::url(const QString &path) const { return localServerUrl(Transport::Plain, m_port, path); }
+QUrl TestServerProcess::url(const QString &path) const { return localServerUrl(m_transport, m_port, path); }
 
 void TestServerProcess::kill()
 {

@@ -1,6 +1,6 @@
-// A TestServer in a process of its own. It announces its port as the first
-// line on stdout and serves until it is killed or its stdin closes, so that
-// it never outlives a test that died.
+// A TestServer in a process of its own: main [port [tls]]. It announces its
+// port as the first line on stdout and serves until it is killed or its
+// stdin closes, so that it never outlives a test that died.
 
 #include "TestServer.h"
 
@@ -13,7 +13,11 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    const Zeto::Testing::TestServer server;
+    using Zeto::Testing::Transport;
+    const QStringList arguments = application.arguments();
+    const quint16 port = arguments.size() > 1 ? arguments.at(1).toUShort() : 0;
+    const Transport transport = arguments.size() > 2 && arguments.at(2) == "tls" ? Transport::Tls : Transport::Plain;
+    const Zeto::Testing::TestServer server(transport, nullptr, port);
     if (!server.isListening())
         return 1;
     QTextStream(stdout) << "port " << server.port() << Qt::endl;

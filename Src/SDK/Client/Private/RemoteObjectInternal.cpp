@@ -212,13 +212,31 @@ void RemoteObjectInternal::resume(const QVector<PendingOperation> &operations)
             if (call.response && !call.response->isSettled())
                 callRemoteSlot(call.response, call.slot.constData(), call.arguments);
         } else if (link.made) {
-            if (link.localObject && m_state != Gone)
-                m_state == Pending ? m_pendingOperations.append(operation) : sendLink(operation.linkKind, link);
+            if (link.localObject && m_state == Instantiated) {
+                Link remade = link;
+                remade.remade = true;
+                sendLink(operation.linkKind, remade);
+                ++m_remadeLinksAwaited;
+            }
         } else if (link.connection && link.connection->isAwaitingConnection()) {
             requestLink(link.connection, operation.linkKind, link.localObject, link.signal.constData(),
                         link.slot.constData());
         }
     }
+    if (m_remadeLinksAwaited == 0)
+        Q_EMIT resumed();
+}
+
+// A link that cannot be made again is as lost as the connection was; its
+// handle, linked long ago, is not told.
+void RemoteObjectInternal::settleRemadeLink(const Link &link, const ErrorInfo *failure)
+{
+    if (failure) {
+        qWarning("A link of remote object %s, %s to %s, could not be made again: %s", m_className.constData(),
+                 link.signal.constData(), link.slot.constData(), qPrintable(failure->description()));
+    }
+    if (--m_remadeLinksAwaited == 0)
+        Q_EMIT resumed();
 }
 
 void RemoteObjectInternal::disconnectFromRemoteSignal(const char *signal, QObject *receiver, const char *slot)
@@ -382,6 +400,8 @@ void RemoteObjectInternal::onConnectedToRemoteObject(const QByteArray &connectio
     link->made = true;
     if (link->connection)
         link->connection->emitConnected();
+    if (std::exchange(link->remade, false))
+        settleRemadeLink(*link, nullptr);
 }
 
 void RemoteObjectInternal::onConnectionToRemoteObjectFailed(const QByteArray &connectionId,
@@ -390,6 +410,8 @@ void RemoteObjectInternal::onConnectionToRemoteObjectFailed(const QByteArray &co
     const Link link = takeLink(connectionId);
     if (link.connection)
         link.connection->emitFailed(errorInfo);
+    if (link.remade)
+        settleRemadeLink(link, &errorInfo);
 }
 
 void RemoteObjectInternal::onDisconnectedFromRemoteObject(const QByteArray &connectionId)

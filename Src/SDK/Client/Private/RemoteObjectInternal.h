@@ -48,6 +48,8 @@ public:
         // again, unless the application has asked to undo it.
         bool made = false;
         bool undoing = false;
+        // Made again after a loss: resumed() waits for the peer's answer.
+        bool remade = false;
     };
 
     // A call made while the object is still pending.
@@ -106,11 +108,13 @@ public:
     QVector<PendingOperation> madeLinks() const;
     // Sends, in order, what an earlier internal of the same remote object
     // left: made links are made again without a word to their handles, and
-    // requests whose handle has settled meanwhile are dropped.
+    // requests whose handle has settled meanwhile are dropped. resumed()
+    // follows once the peer has answered for every link made again.
     void resume(const QVector<PendingOperation> &operations);
 
 Q_SIGNALS:
     void connected();
+    void resumed();
     void disconnected();
     void error(Zeto::ErrorInfo errorInfo);
 
@@ -142,6 +146,7 @@ private:
     void onEndpointError(const ErrorInfo &errorInfo);
     void onEndpointFinished();
     void fail(const ErrorInfo &errorInfo);
+    void settleRemadeLink(const Link &link, const ErrorInfo *failure);
 
     const QSharedPointer<QObjectEndpoint> m_endpoint;
     const QByteArray m_className;
@@ -152,6 +157,7 @@ private:
     QHash<QByteArray, QPointer<RemoteSlotResponsePrivate>> m_slotCalls;
     QHash<QByteArray, Link> m_remoteSlotLinks;
     QHash<QByteArray, Link> m_remoteSignalLinks;
+    int m_remadeLinksAwaited = 0;
 };
 
 } // namespace Client

@@ -237,16 +237,27 @@ void RemoteObjectPrivate::timerEvent(QTimerEvent *)
     attemptReconnection();
 }
 
-// Back after an outage: the links first, then what waited, in order.
+// Back after an outage: the links first, then what waited, in order. The
+// application hears of it once the links are made again.
 void RemoteObjectPrivate::onInternalConnected()
 {
     const std::unique_ptr<Outage> outage = std::move(m_outage);
-    if (outage)
-        m_internal->resume(outage->takeRequests());
-    if (!std::exchange(m_hasConnected, true))
+    if (!outage || !std::exchange(m_hasConnected, true)) {
+        m_hasConnected = true;
+        if (outage)
+            m_internal->resume(outage->takeRequests());
         Q_EMIT connected();
-    else
-        Q_EMIT reconnected(int(outage ? outage->elapsed() : 0));
+        return;
+    }
+    m_outageLength = outage->elapsed();
+    connect(m_internal, &RemoteObjectInternal::resumed, this, &RemoteObjectPrivate::onInternalResumed);
+    m_internal->resume(outage->takeRequests());
+}
+
+void RemoteObjectPrivate::onInternalResumed()
+{
+    disconnect(m_internal, &RemoteObjectInternal::resumed, this, &RemoteObjectPrivate::onInternalResumed);
+    Q_EMIT reconnected(int(m_outageLength));
 }
 
 void RemoteObjectPrivate::onInternalDisconnected() { lose(makeErrorInfo(ConnectionDropped)); }
@@ -317,7 +328,7 @@ void RemoteObjectPrivate::attemptReconnection()
     scheduleAttempt();
 }
 
-void RemoteObjectPrivate::giveUp(const ErrorInfo &errorInfo)
+void RemoteObjectPrivate::giveUp(ErrorInfo errorInfo)
 {
     m_attemptTimer.stop();
     m_loss = errorInfo;

@@ -80,13 +80,15 @@ private:
     bool createInternal();
     void postError(ConnectionError connectionError);
     void onInternalConnected();
+    void onInternalResumed();
     void onInternalDisconnected();
     void onInternalError(const ErrorInfo &errorInfo);
     void lose(const ErrorInfo &errorInfo);
     void startOutage(const ErrorInfo &cause);
     void scheduleAttempt();
     void attemptReconnection();
-    void giveUp(const ErrorInfo &errorInfo);
+    // By value: the cause may live in the outage that ends here.
+    void giveUp(ErrorInfo errorInfo);
     void letInternalGo();
     bool settles() const;
     // Whether the handle failed at once because the object is lost.
@@ -110,6 +112,8 @@ private:
     bool m_hasConnected = false;
     ReconnectPolicy m_policy;
     std::unique_ptr<Outage> m_outage;
+    // Since the loss, until the links are made again.
+    qint64 m_outageLength = 0;
     QBasicTimer m_attemptTimer;
 };
 
