@@ -77,6 +77,7 @@ private Q_SLOTS:
     void refusesConnectionsBeyondTheCap_data();
     void refusesConnectionsBeyondTheCap();
     void servesClassBuiltByItsFactoryAlone();
+    void drainAnswersThenClosesGoingAway();
 
 private:
     // Registers a calculator whose factory notes the registration it came from.
@@ -275,6 +276,48 @@ void tst_ZetoServer::servesClassBuiltByItsFactoryAlone()
     RemoteObject greeter("Greeter", localServerUrl(Transport::Plain, server.serverPort(), QStringLiteral("/greet")));
     QVERIFY(waitUntilConnected(greeter));
     QCOMPARE(resultOf(greeter.call("greet", QStringLiteral("you"))), QVariant(QStringLiteral("Hello, you")));
+}
+
+// A call sent before the drain is answered; then every client hears the
+// server go, and one that reconnects takes it as a reason to.
+void tst_ZetoServer::drainAnswersThenClosesGoingAway()
+{
+    Server::ZetoServer server;
+    registerCalculator(server, QStringLiteral("/calc"), {});
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QUrl url = localServerUrl(Transport::Plain, server.serverPort(), QStringLiteral("/calc"));
+    RemoteObject reconnecting(CalculatorName, url);
+    reconnecting.setReconnectEnabled(true);
+    reconnecting.setReconnectPolicy(ReconnectPolicy().setFirstDelay(60 * 1000));
+    RemoteObject ending(CalculatorName, url, QVariant(), QSslConfiguration::defaultConfiguration(), QNetworkProxy(),
+                        true);
+    QSignalSpy reconnectingConnected(&reconnecting, &RemoteObject::connected);
+    QSignalSpy endingConnected(&ending, &RemoteObject::connected);
+    QTRY_COMPARE(reconnectingConnected.size() + endingConnected.size(), 2);
+    Errors reconnectingErrors(&reconnecting);
+    Errors endingErrors(&ending);
+    QSignalSpy attempts(&reconnecting, &RemoteObject::reconnecting);
+    QSignalSpy drained(&server, &Server::ZetoServer::drained);
+
+    const auto sentBefore = reconnecting.call("add", 2, 3);
+    QSignalSpy answered(sentBefore.data(), &IRemoteSlotResponse::responded);
+    server.drain(5000);
+    QVERIFY(server.isDraining());
+    QVERIFY(!server.isListening());
+    // On the shared connection, asked for after the drain began.
+    RemoteObject latecomer(CalculatorName, url);
+    Errors latecomerErrors(&latecomer);
+
+    QVERIFY(drained.wait(5000));
+    QCOMPARE(server.connectionCount(), 0);
+    QTRY_COMPARE(answered.size(), 1);
+    QCOMPARE(answered.at(0).at(0), QVariant(5));
+    QTRY_COMPARE(endingErrors.codes, QList<int>{ConnectionDropped});
+    QTRY_COMPARE(attempts.size(), 1);
+    QCOMPARE(attempts.at(0).at(0).value<ErrorInfo>(), makeErrorInfo(ConnectionDropped));
+    QVERIFY(reconnectingErrors.codes.isEmpty());
+    QTRY_COMPARE(latecomerErrors.codes, QList<int>{ConnectionDropped});
+    QCOMPARE(drained.size(), 1);
 }
 
 QTEST_MAIN(tst_ZetoServer)

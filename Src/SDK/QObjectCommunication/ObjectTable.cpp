@@ -68,6 +68,8 @@ std::optional<ErrorInfo> ObjectTable::instantiate(const InstantiateQObjectReques
     const QByteArray &objectId = request.objectId();
     if (!isValidId(objectId) || m_records.contains(objectId))
         return makeErrorInfo(InvalidMessage);
+    if (m_quota->refusesNewObjects())
+        return makeErrorInfo(ConnectionDropped);
     if (!m_quota->hasRoomFor(PeerQuota::Objects))
         return makeErrorInfo(TooManyRemoteObjects);
     const RemoteObjectRepositoryEntry entry = m_repository.entry(request.url());

@@ -46,4 +46,8 @@ void PeerQuota::reportExhausted(Resource resource) const
         m_exhaustionHandler(resource);
 }
 
+void PeerQuota::refuseNewObjects() { m_refusesNewObjects = true; }
+
+bool PeerQuota::refusesNewObjects() const { return m_refusesNewObjects; }
+
 } // namespace Zeto

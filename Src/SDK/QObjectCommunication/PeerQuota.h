@@ -43,10 +43,17 @@ public:
     void setExhaustionHandler(std::function<void(Resource)> handler);
     void reportExhausted(Resource resource) const;
 
+    // A server going away makes no more objects for the peer: each request
+    // is refused with ConnectionDropped, which a client that reconnects
+    // takes as a reason to try again, elsewhere or later.
+    void refuseNewObjects();
+    bool refusesNewObjects() const;
+
 private:
     Amounts m_limits;
     Amounts m_used{};
     std::function<void(Resource)> m_exhaustionHandler;
+    bool m_refusesNewObjects = false;
 };
 
 } // namespace Zeto

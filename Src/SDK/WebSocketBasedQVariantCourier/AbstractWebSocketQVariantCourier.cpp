@@ -135,6 +135,14 @@ bool AbstractWebSocketQVariantCourier::sendQVariant(const QVariant &qVariant)
     return m_state == State::Running ? sendFrame(qVariant) : queueStreamForm(qVariant);
 }
 
+void AbstractWebSocketQVariantCourier::closeGoingAway()
+{
+    if (m_webSocket->state() != QAbstractSocket::ConnectedState)
+        return;
+    QTimer::singleShot(CloseTimeoutInMs, m_webSocket.get(), &QWebSocket::abort);
+    m_webSocket->close(QWebSocketProtocol::CloseCodeGoingAway, QString());
+}
+
 QAbstractSocket *AbstractWebSocketQVariantCourier::tcpSocket() const
 {
     return tcpSocketOf(m_webSocket.get());

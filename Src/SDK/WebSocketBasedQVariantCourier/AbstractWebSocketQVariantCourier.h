@@ -61,6 +61,10 @@ public:
 
     // Values sent before the handshake completes are queued and go out, in
     // order, right after it.
+    // Ends the connection with a closing handshake that says this side goes
+    // away (WebSocket close code 1001). error() follows as the end comes:
+    // the peer's answer, or the socket's abort after the close timeout.
+    void closeGoingAway();
     bool sendQVariant(const QVariant &qVariant) override;
 
     // The TCP socket under the WebSocket, null while there is none.

@@ -10,6 +10,7 @@
 #include <QtCore/QList>
 #include <QtCore/QLoggingCategory>
 #include <QtCore/QPointer>
+#include <QtCore/QTimer>
 #include <QtNetwork/QAbstractSocket>
 
 #include <algorithm>
@@ -84,6 +85,8 @@ public:
     void limit(const ServedConnection &connection);
     void dropUnresponsive(const ServingWebSocketBasedQVariantCourier *courier);
     void release(const ServingWebSocketBasedQVariantCourier *courier);
+    void closeGoingAway();
+    void finishDrainWhenEmpty();
     QList<ServedConnection>::const_iterator find(const ServingWebSocketBasedQVariantCourier *courier) const;
 
     ZetoServer *const q_ptr;
@@ -98,6 +101,8 @@ public:
     std::unique_ptr<ZetoWebSocketServer> listener;
     QString errorString;
     QList<ServedConnection> connections;
+    bool draining = false;
+    bool drainFinished = false;
 };
 
 void ZetoServerPrivate::serve(const QSharedPointer<ServingWebSocketBasedQVariantCourier> &courier)
@@ -107,6 +112,10 @@ void ZetoServerPrivate::serve(const QSharedPointer<ServingWebSocketBasedQVariant
     if (!socket)
         return;
     const ConnectionInfo connectionInfo = describeSocket(*socket);
+    if (draining) {
+        qCInfo(lcZetoServer, "Connection refused while draining: %s", qPrintable(connectionInfo.locationString()));
+        return;
+    }
     if (connections.size() >= maxConnections) {
         qCWarning(lcZetoServer, "Connection refused, %d are served already: %s", maxConnections,
                   qPrintable(connectionInfo.locationString()));
@@ -178,6 +187,31 @@ void ZetoServerPrivate::release(const ServingWebSocketBasedQVariantCourier *cour
                                          return connection.courier == courier;
                                      }),
                       connections.end());
+    finishDrainWhenEmpty();
+}
+
+// What each client has sent by now is answered before the close frame: the
+// socket takes in what the system holds for it, the WebSocket decodes it
+// from the event loop, and the close is posted behind that. Reading may end
+// a connection, so the list is a copy.
+void ZetoServerPrivate::closeGoingAway()
+{
+    const QList<ServedConnection> open = connections;
+    for (const ServedConnection &connection : open) {
+        ServingWebSocketBasedQVariantCourier *courier = connection.courier.data();
+        if (QAbstractSocket *socket = courier->tcpSocket())
+            socket->waitForReadyRead(0);
+        QMetaObject::invokeMethod(courier, [courier] { courier->closeGoingAway(); }, Qt::QueuedConnection);
+    }
+}
+
+void ZetoServerPrivate::finishDrainWhenEmpty()
+{
+    Q_Q(ZetoServer);
+    if (!draining || !connections.isEmpty() || std::exchange(drainFinished, true))
+        return;
+    qCInfo(lcZetoServer, "Drained: every connection is closed.");
+    QMetaObject::invokeMethod(q, &ZetoServer::drained, Qt::QueuedConnection);
 }
 
 QList<ZetoServerPrivate::ServedConnection>::const_iterator
@@ -312,6 +346,28 @@ void ZetoServer::close()
     if (d->listener)
         d->listener->close();
     abortConnections();
+}
+
+void ZetoServer::drain(int deadlineInMs)
+{
+    Q_D(ZetoServer);
+    if (d->draining)
+        return;
+    d->draining = true;
+    if (d->listener)
+        d->listener->close();
+    qCInfo(lcZetoServer, "Draining %d connections.", int(d->connections.size()));
+    for (const ZetoServerPrivate::ServedConnection &connection : qAsConst(d->connections))
+        connection.stack.factory()->quota()->refuseNewObjects();
+    QTimer::singleShot(0, this, [d] { d->closeGoingAway(); });
+    QTimer::singleShot(deadlineInMs, this, [this] { abortConnections(); });
+    d->finishDrainWhenEmpty();
+}
+
+bool ZetoServer::isDraining() const
+{
+    Q_D(const ZetoServer);
+    return d->draining;
 }
 
 int ZetoServer::connectionCount() const

@@ -63,6 +63,8 @@ public:
     // stops reading from that client until a quarter of them is left; a
     // client that stays above them for 60 s is dropped.
     static constexpr qint64 DefaultMaxQueuedBytesPerConnection = 64 * 1024 * 1024;
+    // How long drain() lets clients take to close by default.
+    static constexpr int DefaultDrainDeadlineInMs = 10 * 1000;
 
     template <typename T>
     using Factory = std::function<T *(const QSharedPointer<IConnectionInformation> &)>;
@@ -122,9 +124,21 @@ public:
     // Stops listening and aborts every connection, as a server that shuts
     // down.
     void close();
+    // Shuts down gracefully, as before a restart or a deploy: stops
+    // listening, refuses new instantiations (with ConnectionDropped, which a
+    // reconnecting client takes as a reason to try again), answers what the
+    // clients have sent, then closes every connection with the WebSocket
+    // close code 1001 (going away). A connection still open when the
+    // deadline passes is aborted. drained() follows once the last one has
+    // gone, from the event loop.
+    void drain(int deadlineInMs = DefaultDrainDeadlineInMs);
+    bool isDraining() const;
 
     // Connections being served now.
     int connectionCount() const;
+
+Q_SIGNALS:
+    void drained();
 
 private:
     // A null factory stands for T's own constructors, where T has one.

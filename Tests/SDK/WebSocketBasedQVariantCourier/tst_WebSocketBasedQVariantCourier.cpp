@@ -276,7 +276,8 @@ private Q_SLOTS:
     void reportsDroppedConnection_data();
     void reportsDroppedConnection();
     void reportsSocketError();
-    void closesNormallyWhenDestroyed();
+    void closesWithItsReason_data();
+    void closesWithItsReason();
     void dropsPeerThatStopsAnsweringPings();
     void keepsPeerThatAnswersPings();
 
@@ -634,14 +635,29 @@ void tst_WebSocketBasedQVariantCourier::reportsSocketError()
     QVERIFY(!errors.wait(100));
 }
 
-void tst_WebSocketBasedQVariantCourier::closesNormallyWhenDestroyed()
+void tst_WebSocketBasedQVariantCourier::closesWithItsReason_data()
 {
+    QTest::addColumn<bool>("goingAway");
+    QTest::addColumn<QByteArray>("closeCode");
+    QTest::newRow("destroyed: normal closure") << false << QByteArray("\x03\xe8");
+    QTest::newRow("going away") << true << QByteArray("\x03\xe9");
+}
+
+void tst_WebSocketBasedQVariantCourier::closesWithItsReason()
+{
+    QFETCH(bool, goingAway);
+    QFETCH(QByteArray, closeCode);
     Connection connection;
     QVERIFY(connection.handshake(Sha1, false, 0));
-    connection.courier.reset();
+    if (goingAway)
+        connection.courier->closeGoingAway();
+    else
+        connection.courier.reset();
     QVERIFY(connection.peer.waitForDisconnected());
     QCOMPARE(connection.peer.count(ScriptedWebSocketPeer::Close), 1);
-    QCOMPARE(connection.peer.received().last().payload.left(2), QByteArray("\x03\xe8"));
+    QCOMPARE(connection.peer.received().last().payload.left(2), closeCode);
+    if (goingAway)
+        QTRY_COMPARE(connection.errors.size(), 1);
 }
 
 void tst_WebSocketBasedQVariantCourier::dropsPeerThatStopsAnsweringPings()
