@@ -20,12 +20,16 @@ void onTerminationSignal(int)
 
 } // namespace
 
-void quitOnTerminationSignals(QCoreApplication &application)
+void onTerminationSignals(QCoreApplication &application, const std::function<void()> &handler)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &application);
-    QObject::connect(notifier, &QSocketNotifier::activated, &application, &QCoreApplication::quit);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [handler] {
+        char byte;
+        [[maybe_unused]] const ssize_t read = ::read(signalPipe[1], &byte, sizeof byte);
+        handler();
+    });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);

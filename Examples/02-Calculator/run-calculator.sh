@@ -3,15 +3,23 @@
 # client to completion, then stops the server. Prints both sides and fails
 # unless both exit cleanly. With --tls they talk over zetos://, with a
 # self-signed certificate made for this run alone, so no key is ever kept.
+# With --restart the server is stopped (it drains) once the client's first
+# round is done, and started again on the same port; the client reconnects
+# and finishes its conversation.
 #
-#     run-calculator.sh [--tls] <calculator-server> <calculator-client>
+#     run-calculator.sh [--tls] [--restart] <calculator-server> <calculator-client>
 set -uo pipefail
 
 tls=false
-if [[ "${1:-}" == --tls ]]; then
-    tls=true
+restart=false
+while [[ "${1:-}" == --* ]]; do
+    case "$1" in
+    --tls) tls=true ;;
+    --restart) restart=true ;;
+    *) echo "run-calculator: unknown option $1" >&2; exit 2 ;;
+    esac
     shift
-fi
+done
 readonly SERVER="$1" CLIENT="$2"
 readonly WORK_DIR="$(mktemp -d)"
 trap 'rm -rf "$WORK_DIR"' EXIT
@@ -31,42 +39,71 @@ if $tls; then
     client_tls=(--tls "$CERTIFICATE")
 fi
 
-readonly SERVER_OUTPUT="$WORK_DIR/server.fifo"
-mkfifo "$SERVER_OUTPUT"
-"$SERVER" "${server_tls[@]}" 0 >"$SERVER_OUTPUT" 2>&1 &
-readonly SERVER_PID=$!
-exec {server_output}<"$SERVER_OUTPUT"
-
-# The server announces its port once it listens. Everything it prints goes
-# to the log; reading stops at the end of its output or after 10 s of silence.
-: >"$SERVER_LOG"
-port=""
-while IFS= read -r -t 10 line <&"$server_output"; do
-    printf '%s\n' "$line" >>"$SERVER_LOG"
-    if [[ "$line" =~ ^listening\ on\ port\ ([0-9]+)$ ]]; then
-        port="${BASH_REMATCH[1]}"
-        break
+# Starts the server on the port given (0: any) and sets server_pid, port and
+# log_copy_pid. The server announces its port once it listens; everything it
+# prints goes to the log, until it ends or after 10 s of silence.
+start_server() {
+    local fifo="$WORK_DIR/server.fifo" line
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    "$SERVER" "${server_tls[@]}" "$1" >"$fifo" 2>&1 &
+    server_pid=$!
+    exec {server_output}<"$fifo"
+    port=""
+    while IFS= read -r -t 10 line <&"$server_output"; do
+        printf '%s\n' "$line" >>"$SERVER_LOG"
+        if [[ "$line" =~ ^listening\ on\ port\ ([0-9]+)$ ]]; then
+            port="${BASH_REMATCH[1]}"
+            break
+        fi
+    done
+    if [[ -z "$port" ]]; then
+        echo "run-calculator: the server announced no port" >&2
+        kill "$server_pid" 2>/dev/null
+        cat "$SERVER_LOG" >&2
+        exit 1
     fi
-done
-if [[ -z "$port" ]]; then
-    echo "run-calculator: the server announced no port" >&2
-    kill "$SERVER_PID" 2>/dev/null
-    cat "$SERVER_LOG" >&2
-    exit 1
-fi
-# The rest, until the server ends.
-cat <&"$server_output" >>"$SERVER_LOG" &
-readonly LOG_COPY_PID=$!
-exec {server_output}<&-
+    # The rest, until the server ends.
+    cat <&"$server_output" >>"$SERVER_LOG" &
+    log_copy_pid=$!
+    exec {server_output}<&-
+}
 
+# SIGTERM makes the server drain; its exit status is returned.
+stop_server() {
+    local status
+    kill -TERM "$server_pid"
+    wait "$server_pid"
+    status=$?
+    wait "$log_copy_pid"
+    return $status
+}
+
+: >"$SERVER_LOG"
+start_server 0
+server_status=0
+
+client_options=("${client_tls[@]}")
+if $restart; then
+    client_options+=(--expect-restart)
+fi
 echo "--- client (server on port $port) ---"
-"$CLIENT" "${client_tls[@]}" "$port"
+readonly CLIENT_OUTPUT="$WORK_DIR/client.fifo"
+mkfifo "$CLIENT_OUTPUT"
+"$CLIENT" "${client_options[@]}" "$port" >"$CLIENT_OUTPUT" 2>&1 &
+readonly CLIENT_PID=$!
+while IFS= read -r line; do
+    printf '%s\n' "$line"
+    if $restart && [[ "$line" == "client: first round done, waiting for the server to restart" ]]; then
+        stop_server || server_status=$?
+        echo "--- server stopped (status $server_status) and started again on port $port ---"
+        start_server "$port"
+    fi
+done <"$CLIENT_OUTPUT"
+wait "$CLIENT_PID"
 client_status=$?
 
-kill -TERM "$SERVER_PID"
-wait "$SERVER_PID"
-server_status=$?
-wait "$LOG_COPY_PID"
+stop_server || server_status=$?
 echo "--- server ---"
 cat "$SERVER_LOG"
 

@@ -1,5 +1,7 @@
 // The calculator server: offers Calculator at /calc on 127.0.0.1, over TLS
-// (zetos://) with --tls, and serves until SIGINT or SIGTERM.
+// (zetos://) with --tls, and serves until SIGINT or SIGTERM, on which it
+// drains: it answers what its clients have sent, tells them it goes away,
+// and ends once they have gone, within 5 s.
 //
 //     calculator-server [--tls <certificate.pem> <key.pem>] [port]
 //
@@ -13,6 +15,12 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>
+
+namespace {
+
+constexpr int DrainDeadlineInMs = 5 * 1000;
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -41,9 +49,12 @@ int main(int argc, char *argv[])
     // Whoever started the server reads the port from this line.
     out << "listening on port " << server.serverPort() << Qt::endl;
 
-    quitOnTerminationSignals(application);
+    QObject::connect(&server, &Zeto::Server::ZetoServer::drained, &application, &QCoreApplication::quit);
+    onTerminationSignals(application, [&server, &out] {
+        out << "server: draining" << Qt::endl;
+        server.drain(DrainDeadlineInMs);
+    });
     const int status = application.exec();
-    server.close();
     out << "server: stopped" << Qt::endl;
     return status;
 }

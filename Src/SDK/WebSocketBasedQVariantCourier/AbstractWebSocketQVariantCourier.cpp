@@ -8,6 +8,8 @@
 #include <QtNetwork/QSslSocket>
 #include <QtWebSockets/QWebSocket>
 
+#include <sys/ioctl.h>
+
 #include <utility>
 
 namespace Zeto {
@@ -69,6 +71,14 @@ bool isConnectionAlive(const QAbstractSocket *socket)
 {
     return socket && socket->state() == QAbstractSocket::ConnectedState
         && socket->error() == QAbstractSocket::UnknownSocketError;
+}
+
+// What the system has received for the socket and Qt has not read yet.
+bool hasUnreadInput(const QAbstractSocket *socket)
+{
+    int pending = 0;
+    return socket && socket->socketDescriptor() >= 0
+        && ::ioctl(int(socket->socketDescriptor()), FIONREAD, &pending) == 0 && pending > 0;
 }
 
 // QWebSocket gives up on a frame whose rest does not arrive within seconds;
@@ -135,12 +145,26 @@ bool AbstractWebSocketQVariantCourier::sendQVariant(const QVariant &qVariant)
     return m_state == State::Running ? sendFrame(qVariant) : queueStreamForm(qVariant);
 }
 
+// Bytes the system holds for the socket are read when the event loop next
+// serves it; the WebSocket then decodes them in a posted call, so the close
+// is posted behind that.
 void AbstractWebSocketQVariantCourier::closeGoingAway()
 {
     if (m_webSocket->state() != QAbstractSocket::ConnectedState)
         return;
-    QTimer::singleShot(CloseTimeoutInMs, m_webSocket.get(), &QWebSocket::abort);
-    m_webSocket->close(QWebSocketProtocol::CloseCodeGoingAway, QString());
+    if (hasUnreadInput(tcpSocket())) {
+        QTimer::singleShot(0, this, &AbstractWebSocketQVariantCourier::closeGoingAway);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_webSocket->state() != QAbstractSocket::ConnectedState)
+                return;
+            QTimer::singleShot(CloseTimeoutInMs, m_webSocket.get(), &QWebSocket::abort);
+            m_webSocket->close(QWebSocketProtocol::CloseCodeGoingAway, QString());
+        },
+        Qt::QueuedConnection);
 }
 
 QAbstractSocket *AbstractWebSocketQVariantCourier::tcpSocket() const

@@ -62,8 +62,9 @@ public:
     // Values sent before the handshake completes are queued and go out, in
     // order, right after it.
     // Ends the connection with a closing handshake that says this side goes
-    // away (WebSocket close code 1001). error() follows as the end comes:
-    // the peer's answer, or the socket's abort after the close timeout.
+    // away (WebSocket close code 1001), once what the peer has sent by now
+    // is read and answered. error() follows as the end comes: the peer's
+    // answer, or the socket's abort after the close timeout.
     void closeGoingAway();
     bool sendQVariant(const QVariant &qVariant) override;
 

@@ -170,7 +170,8 @@ void ZetoServerPrivate::onCourierError(const ServingWebSocketBasedQVariantCourie
         return;
     const QString location = connection->connectionInfo.locationString();
     if (isOrdinaryEnd(errorInfo)) {
-        qCInfo(lcZetoServer, "Connection closed by the client: %s", qPrintable(location));
+        qCInfo(lcZetoServer, draining ? "Connection closed for the drain: %s" : "Connection closed by the client: %s",
+               qPrintable(location));
     } else {
         qCWarning(lcZetoServer, "Connection failed (%s): %s", qPrintable(errorInfo.description()),
                   qPrintable(location));
@@ -190,19 +191,10 @@ void ZetoServerPrivate::release(const ServingWebSocketBasedQVariantCourier *cour
     finishDrainWhenEmpty();
 }
 
-// What each client has sent by now is answered before the close frame: the
-// socket takes in what the system holds for it, the WebSocket decodes it
-// from the event loop, and the close is posted behind that. Reading may end
-// a connection, so the list is a copy.
 void ZetoServerPrivate::closeGoingAway()
 {
-    const QList<ServedConnection> open = connections;
-    for (const ServedConnection &connection : open) {
-        ServingWebSocketBasedQVariantCourier *courier = connection.courier.data();
-        if (QAbstractSocket *socket = courier->tcpSocket())
-            socket->waitForReadyRead(0);
-        QMetaObject::invokeMethod(courier, [courier] { courier->closeGoingAway(); }, Qt::QueuedConnection);
-    }
+    for (const ServedConnection &connection : qAsConst(connections))
+        connection.courier->closeGoingAway();
 }
 
 void ZetoServerPrivate::finishDrainWhenEmpty()
@@ -359,7 +351,7 @@ void ZetoServer::drain(int deadlineInMs)
     qCInfo(lcZetoServer, "Draining %d connections.", int(d->connections.size()));
     for (const ZetoServerPrivate::ServedConnection &connection : qAsConst(d->connections))
         connection.stack.factory()->quota()->refuseNewObjects();
-    QTimer::singleShot(0, this, [d] { d->closeGoingAway(); });
+    d->closeGoingAway();
     QTimer::singleShot(deadlineInMs, this, [this] { abortConnections(); });
     d->finishDrainWhenEmpty();
 }
