@@ -37,7 +37,10 @@ TestServer::TestServer(Transport transport, QObject *parent, quint16 port)
     if (transport == Transport::Tls)
         m_server.setSslConfiguration(testServerSslConfiguration());
     m_server.listen(QHostAddress::LocalHost, port);
+    connect(&m_server, &Server::ZetoServer::drained, this, &TestServer::drained);
 }
+
+void TestServer::drain() { m_server.drain(); }
 
 TestServer::~TestServer() = default;
 

@@ -56,6 +56,11 @@ public:
     void dropClientConnections();
     // For connections accepted from now on.
     void setMaxEndpointsPerConnection(int maxEndpoints);
+    // Shuts down gracefully; drained() follows once every client has gone.
+    void drain();
+
+Q_SIGNALS:
+    void drained();
 
 private:
     const Transport m_transport;

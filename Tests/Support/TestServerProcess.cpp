@@ -35,6 +35,15 @@ void TestServerProcess::kill()
     m_process.waitForFinished();
 }
 
+void TestServerProcess::drain()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.write("drain\n");
+    if (!m_process.waitForFinished(30 * 1000))
+        kill();
+}
+
 void TestServerProcess::pause() { signalServer(SIGSTOP); }
 
 void TestServerProcess::resume() { signalServer(SIGCONT); }

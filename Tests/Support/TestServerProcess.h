@@ -26,6 +26,8 @@ public:
     QUrl url(const QString &path) const;
     // Ends the server at once, without a word to its clients.
     void kill();
+    // Has the server drain, and waits for its end.
+    void drain();
     // Stops the server where it stands: what clients send waits, unread,
     // until it resumes.
     void pause();
