@@ -421,6 +421,11 @@ void tst_Reconnect::waitingRequestsAreBounded()
     QTRY_COMPARE(third.failed.size(), 1);
     QCOMPARE(third.failed.at(0).at(0).value<ErrorInfo>(), makeErrorInfo(PeerNotResponding));
     QCOMPARE(first.reports() + second.reports(), 0);
+    // Refused as it would be with a connection: it never waits.
+    const auto unlinkable = RemoteObject::connect(remote.get(), SIGNAL(valueChanged(int)), nullptr, SLOT(onValue(int)));
+    QSignalSpy refused(unlinkable.data(), &IRemoteObjectConnection::failed);
+    QVERIFY(refused.wait(5000));
+    QCOMPARE(refused.at(0).at(0).value<ErrorInfo>(), makeErrorInfo(InvalidObject));
 
     remote.reset();
     QTRY_COMPARE(first.failed.size() + second.failed.size(), 2);

@@ -107,18 +107,26 @@ bool RemoteObjectPrivate::failedByLoss(Handle *handle) const
     return true;
 }
 
+// Built only during an outage: a call's path stays as it was otherwise.
 template <typename Handle>
-bool RemoteObjectPrivate::heldByOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request)
+void RemoteObjectPrivate::holdInOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request)
 {
-    if (!m_outage)
-        return false;
     const int limit = m_policy.maximumQueuedRequests();
     if (!m_outage->queue(request, limit)) {
         qWarning("Remote object %s at %s is reconnecting and holds %d requests already: one more fails.",
                  m_className.constData(), qPrintable(m_url.toDisplayString()), limit);
         handle->emitFailed(makeErrorInfo(PeerNotResponding));
     }
-    return true;
+}
+
+void RemoteObjectPrivate::holdLinkInOutage(RemoteObjectConnectionPrivate *connection,
+                                           RemoteObjectInternal::LinkKind kind, QObject *localObject,
+                                           const char *signal, const char *slot)
+{
+    if (const std::optional<ConnectionError> refusal = RemoteObjectInternal::linkRefusal(localObject, signal, slot))
+        connection->emitFailed(makeErrorInfo(*refusal));
+    else
+        holdInOutage(connection, {false, {}, kind, {connection, localObject, signal, slot}});
 }
 
 void RemoteObjectPrivate::callRemoteSlot(RemoteSlotResponsePrivate *response, const char *slot,
@@ -126,12 +134,14 @@ void RemoteObjectPrivate::callRemoteSlot(RemoteSlotResponsePrivate *response, co
 {
     if (failedByLoss(response))
         return;
-    if (m_outage && !slot) {
+    if (!m_outage) {
+        if (m_internal)
+            m_internal->callRemoteSlot(response, slot, arguments);
+    } else if (!slot) {
         response->emitFailed(makeErrorInfo(InvalidSlot));
-        return;
+    } else {
+        holdInOutage(response, {true, {response, slot, arguments}, {}, {}});
     }
-    if (!heldByOutage(response, {true, {response, slot, arguments}, {}, {}}) && m_internal)
-        m_internal->callRemoteSlot(response, slot, arguments);
 }
 
 void RemoteObjectPrivate::connectToRemoteSignal(RemoteObjectConnectionPrivate *connection, const char *signal,
@@ -139,9 +149,9 @@ void RemoteObjectPrivate::connectToRemoteSignal(RemoteObjectConnectionPrivate *c
 {
     if (failedByLoss(connection))
         return;
-    const bool held = m_outage && !RemoteObjectInternal::linkRefusal(receiver, signal, slot)
-        && heldByOutage(connection, {false, {}, RemoteObjectInternal::ToRemoteSignal, {connection, receiver, signal, slot}});
-    if (!held && m_internal)
+    if (m_outage)
+        holdLinkInOutage(connection, RemoteObjectInternal::ToRemoteSignal, receiver, signal, slot);
+    else if (m_internal)
         m_internal->connectToRemoteSignal(connection, signal, receiver, slot);
 }
 
@@ -150,9 +160,9 @@ void RemoteObjectPrivate::connectToRemoteSlot(RemoteObjectConnectionPrivate *con
 {
     if (failedByLoss(connection))
         return;
-    const bool held = m_outage && !RemoteObjectInternal::linkRefusal(sender, signal, slot)
-        && heldByOutage(connection, {false, {}, RemoteObjectInternal::ToRemoteSlot, {connection, sender, signal, slot}});
-    if (!held && m_internal)
+    if (m_outage)
+        holdLinkInOutage(connection, RemoteObjectInternal::ToRemoteSlot, sender, signal, slot);
+    else if (m_internal)
         m_internal->connectToRemoteSlot(connection, sender, signal, slot);
 }
 

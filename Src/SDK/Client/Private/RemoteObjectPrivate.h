@@ -94,9 +94,11 @@ private:
     // Whether the handle failed at once because the object is lost.
     template <typename Handle>
     bool failedByLoss(Handle *handle) const;
-    // Whether the request waits in the outage, or failed because it is full.
+    // The request waits in the outage, or fails at once when it is full.
     template <typename Handle>
-    bool heldByOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request);
+    void holdInOutage(Handle *handle, const RemoteObjectInternal::PendingOperation &request);
+    void holdLinkInOutage(RemoteObjectConnectionPrivate *connection, RemoteObjectInternal::LinkKind kind,
+                          QObject *localObject, const char *signal, const char *slot);
 
     const QByteArray m_className;
     const QUrl m_url;
