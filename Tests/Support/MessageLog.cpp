@@ -14,6 +14,7 @@ struct Entry
     QString text;
     QString file;
     QString function;
+    QString category;
 };
 
 // A message handler is a plain function, so what it records is global.
@@ -33,7 +34,8 @@ void record(QtMsgType type, const QMessageLogContext &context, const QString &te
 {
     Recorded &log = recorded();
     QMutexLocker locker(&log.mutex);
-    log.entries.append({type, text, QString::fromUtf8(context.file), QString::fromUtf8(context.function)});
+    log.entries.append({type, text, QString::fromUtf8(context.file), QString::fromUtf8(context.function),
+                        QString::fromUtf8(context.category)});
 }
 
 QString levelName(QtMsgType type)
@@ -96,6 +98,11 @@ QStringList MessageLog::files() const
 QStringList MessageLog::functions() const
 {
     return collect([](const Entry &entry) { return entry.function; });
+}
+
+QStringList MessageLog::categorized() const
+{
+    return collect([](const Entry &entry) { return entry.category + QStringLiteral(": ") + entry.text; });
 }
 
 QStringList MessageLog::warnings() const

@@ -22,6 +22,8 @@ public:
     QStringList files() const;
     // The function each message names in its context.
     QStringList functions() const;
+    // "category: text" for every message, in order.
+    QStringList categorized() const;
     QStringList warnings() const;
     QStringList criticals() const;
 

@@ -1,6 +1,7 @@
 // Construction, status and raw access to the device.
 
 #include "DataStream_p.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QTimeZone>
 
@@ -91,7 +92,7 @@ int DataStream::containerReserveLimit() const
 void DataStream::setContainerReserveLimit(int limit)
 {
     if (limit <= 0)
-        qFatal("Container reserve limit must be a positive integer.");
+        zetoFatal(lcZetoStream, "Container reserve limit must be a positive integer.");
     m_containerReserveLimit = limit;
 }
 

@@ -6,6 +6,7 @@
 #include "DataStream_p.h"
 #include "IZetoStreamHelper.h"
 #include "StreamHelper.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QBitArray>
 #include <QtCore/QCborValue>
@@ -107,7 +108,7 @@ bool saveWithHelper(DataStream &stream, int typeId, const void *data)
 {
     IZetoStreamHelper *helper = KnownTypes::ofThisThread().streamHelper(typeId);
     if (!helper) {
-        qWarning(MissingHelperWarning, QMetaType::typeName(typeId));
+        qCWarning(lcZetoStream, MissingHelperWarning, QMetaType::typeName(typeId));
         return false;
     }
     helper->save(stream, data);
@@ -118,7 +119,7 @@ bool loadWithHelper(DataStream &stream, int typeId, void *data)
 {
     IZetoStreamHelper *helper = KnownTypes::ofThisThread().streamHelper(typeId);
     if (!helper) {
-        qWarning(MissingHelperWarning, QMetaType::typeName(typeId));
+        qCWarning(lcZetoStream, MissingHelperWarning, QMetaType::typeName(typeId));
         return false;
     }
     helper->load(stream, data);
@@ -289,7 +290,7 @@ void DataStream::writeVariantRecord(const QVariant &value)
         return;
     if (!saveValue(*this, userType, value.constData())) {
         m_valid = false;
-        qWarning(SaveFailedWarning, QMetaType::typeName(userType), userType);
+        qCWarning(lcZetoStream, SaveFailedWarning, QMetaType::typeName(userType), userType);
     }
 }
 
@@ -320,7 +321,7 @@ void DataStream::readVariantRecord(QVariant &value)
     // An unknown type gives the invalid QVariant, which counts as null.
     value = localTypeId == QMetaType::UnknownType ? QVariant() : QVariant(localTypeId, nullptr);
     if (isValid != value.isValid()) {
-        qWarning(UnknownTypeWarning, wireTypeName(typeId, customName));
+        qCWarning(lcZetoStream, UnknownTypeWarning, wireTypeName(typeId, customName));
         m_valid = false;
         return;
     }
@@ -328,7 +329,7 @@ void DataStream::readVariantRecord(QVariant &value)
         return;
     if (!loadValue(*this, value.userType(), value.data()) || !m_valid) {
         m_valid = false;
-        qWarning(LoadFailedWarning, wireTypeName(typeId, customName), value.userType());
+        qCWarning(lcZetoStream, LoadFailedWarning, wireTypeName(typeId, customName), value.userType());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ErrorHandler.h"
 #include "ErrorInfoRegistration_p.h"
+#include "../LoggingCategories_p.h"
 
 #include "IErrorHandler.h"
 #include "../DataStream/StreamHelper.h"
@@ -152,7 +153,7 @@ ErrorInfo::ErrorInfo(ErrorType errorType, Error code)
     , error(code)
 {
     if (registerErrorInfoType() <= 0)
-        qFatal("Failed to register type against Qt's meta type system.");
+        zetoFatal(lcZetoStream, "Failed to register type against Qt's meta type system.");
 }
 
 QString ErrorInfo::description() const
@@ -233,18 +234,18 @@ void setErrorHandler(IErrorHandler *handler)
     QSharedPointer<IErrorHandler> &installed = installedHandler();
     if (!installed) {
         if (!handler) {
-            qCritical("Failed to set error handler. Given error handler is null.");
+            qCCritical(lcZetoProtocol, "Failed to set error handler. Given error handler is null.");
             return;
         }
-        qWarning("Set error handler.");
+        qCWarning(lcZetoProtocol, "Set error handler.");
     } else if (!handler) {
-        qWarning("Removed error handler.");
+        qCWarning(lcZetoProtocol, "Removed error handler.");
     } else if (handler == installed.data()) {
         // Replacing it would delete the very object that is to stay installed.
-        qWarning("Error handler is already installed.");
+        qCWarning(lcZetoProtocol, "Error handler is already installed.");
         return;
     } else {
-        qWarning("Switched error handler.");
+        qCWarning(lcZetoProtocol, "Switched error handler.");
     }
     // The old handler goes before the new one takes its place.
     installed.reset();

@@ -1,4 +1,5 @@
 #include "MessageBroker.h"
+#include "../LoggingCategories_p.h"
 
 #include "Message.h"
 #include "MessageDispatch.h"
@@ -18,7 +19,7 @@ MessageBroker::MessageBroker(QSharedPointer<IQVariantCourier> courier)
     : m_courier(std::move(courier))
 {
     if (!m_courier)
-        qFatal("QVariant courier is null.");
+        zetoFatal(lcZetoProtocol, "QVariant courier is null.");
     connect(m_courier.data(), &IQVariantCourier::receivedQVariant, this, &MessageBroker::onReceivedQVariant);
     connect(m_courier.data(), &IQVariantCourier::error, this, &MessageBroker::error);
 }
@@ -46,11 +47,11 @@ MessageBroker::~MessageBroker()
 QSharedPointer<Messenger> MessageBroker::createMessenger(const QByteArray &messengerId)
 {
     if (messengerId.isEmpty()) {
-        qCritical("Failed to create messenger. Given messenger id is empty.");
+        qCCritical(lcZetoProtocol, "Failed to create messenger. Given messenger id is empty.");
         return {};
     }
     if (m_messengers.contains(messengerId)) {
-        qCritical("Failed to create messenger. There is a messenger with same id.");
+        qCCritical(lcZetoProtocol, "Failed to create messenger. There is a messenger with same id.");
         return {};
     }
     auto *messenger = new Messenger(messengerId, this);

@@ -9,6 +9,7 @@
 
 #include "../ZetoGlobal.h"
 
+#include <QtCore/QDebug>
 #include <QtCore/QMetaType>
 #include <QtCore/QSharedDataPointer>
 
@@ -60,6 +61,8 @@ using Passed =
     ZETO_PRIVATE_EXPORT DataStream &operator<<(DataStream &stream, const MessageType &message);                        \
     ZETO_PRIVATE_EXPORT DataStream &operator>>(DataStream &stream, MessageType &message);                              \
     ZETO_PRIVATE_EXPORT bool operator==(const MessageType &left, const MessageType &right);                            \
-    ZETO_PRIVATE_EXPORT bool operator!=(const MessageType &left, const MessageType &right);
+    ZETO_PRIVATE_EXPORT bool operator!=(const MessageType &left, const MessageType &right);                            \
+    /* For the trace: the type's name and every field. */                                                              \
+    ZETO_PRIVATE_EXPORT QDebug operator<<(QDebug debug, const MessageType &message);
 
 #endif // ZETO_MESSAGEDECLARATION_H

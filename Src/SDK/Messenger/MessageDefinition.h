@@ -5,7 +5,10 @@
 // from the same field table in the type's own source, inside namespace Zeto.
 
 #include "../DataStream/DataStream_p.h"
+#include "../ErrorHandler/ErrorHandler.h"
 #include "MessageDeclaration.h"
+
+#include <type_traits>
 #include "MessageRegistration.h"
 
 namespace Zeto {
@@ -34,6 +37,17 @@ inline DataStream &operator>>(DataStream &stream, RepeatableBytes field)
     return stream;
 }
 
+template <typename T>
+void debugField(QDebug &debug, const T &field)
+{
+    if constexpr (std::is_enum<T>::value)
+        debug << int(field);
+    else
+        debug << field;
+}
+
+inline void debugField(QDebug &debug, const ErrorInfo &field) { debug << field.description(); }
+
 } // namespace MessageDetail
 } // namespace Zeto
 
@@ -46,6 +60,9 @@ inline DataStream &operator>>(DataStream &stream, RepeatableBytes field)
 #define ZETO_MESSAGE_WRITE(Type, name) << message.name()
 #define ZETO_MESSAGE_READ(Type, name) >> Zeto::MessageDetail::readable(record.name)
 #define ZETO_MESSAGE_EQUAL(Type, name) &&left.name() == right.name()
+#define ZETO_MESSAGE_DEBUG(Type, name)                                                                                 \
+    debug << " " #name ": ";                                                                                           \
+    Zeto::MessageDetail::debugField(debug, message.name());
 
 // Reading goes through every field even after a failure: each later field
 // then holds what its reader gives on a failed stream.
@@ -82,6 +99,14 @@ inline DataStream &operator>>(DataStream &stream, RepeatableBytes field)
     bool operator==(const MessageType &left, const MessageType &right) { return true Fields(ZETO_MESSAGE_EQUAL); }     \
                                                                                                                        \
     bool operator!=(const MessageType &left, const MessageType &right) { return !(left == right); }                    \
+                                                                                                                       \
+    QDebug operator<<(QDebug debug, const MessageType &message)                                                        \
+    {                                                                                                                  \
+        const QDebugStateSaver saver(debug);                                                                           \
+        debug.nospace() << #MessageType "(";                                                                           \
+        Fields(ZETO_MESSAGE_DEBUG) debug << " )";                                                                      \
+        return debug;                                                                                                  \
+    }                                                                                                                  \
                                                                                                                        \
     namespace {                                                                                                        \
     using DefinedMessage = MessageType;                                                                                \

@@ -2,6 +2,7 @@
 #define ZETO_MESSAGEREGISTRATION_H
 
 #include "../DataStream/StreamHelper.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
@@ -10,7 +11,8 @@ namespace Zeto {
 
 // Makes the message type T known to Qt and to the stream the first time a T
 // is built, so that a message can travel as soon as it exists; with its
-// equality, so that QVariants holding messages compare field by field. Later
+// equality, so that QVariants holding messages compare field by field, and
+// its debug form, so that a traced QVariant shows the message. Later
 // calls return the id of the first.
 template <typename T>
 int registerMessageType()
@@ -23,6 +25,7 @@ int registerMessageType()
         firstCall = false;
         id = registerType<T>();
         QMetaType::registerEqualsComparator<T>();
+        QMetaType::registerDebugStreamOperator<T>();
     }
     return id;
 }
@@ -35,7 +38,7 @@ int registerMessageType()
 #define ZETO_REGISTER_MESSAGE_TYPE(Type)                                                                               \
     do {                                                                                                               \
         if (Zeto::registerMessageType<Type>() <= 0)                                                                    \
-            qFatal("Failed to register type against Qt's meta type system.");                                          \
+            zetoFatal(Zeto::lcZetoStream, "Failed to register type against Qt's meta type system.");                   \
     } while (false)
 
 #endif // ZETO_MESSAGEREGISTRATION_H

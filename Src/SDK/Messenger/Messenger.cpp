@@ -1,4 +1,5 @@
 #include "Messenger.h"
+#include "../LoggingCategories_p.h"
 
 #include "Id.h"
 #include "Message.h"
@@ -13,7 +14,7 @@ Messenger::Messenger(QByteArray messengerId, MessageBroker *broker)
     , m_broker(broker)
 {
     if (!isValidId(m_messengerId) || !m_broker)
-        qFatal("Failed to create messenger.");
+        zetoFatal(lcZetoProtocol, "Failed to create messenger.");
     connect(m_broker.data(), &MessageBroker::error, this, &Messenger::error);
 }
 

@@ -1,4 +1,5 @@
 #include "ConnectedSignalPrivate.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QMetaMethod>
 
@@ -24,7 +25,7 @@ ConnectedSignalPrivate::ConnectedSignalPrivate(const QByteArray &connectionId, c
     , m_slotIndex(findPlaceholderSlot(&staticMetaObject))
 {
     if (m_slotIndex < 0)
-        qFatal("Failed to watch connected signal.");
+        zetoFatal(lcZetoProtocol, "Failed to watch connected signal.");
 }
 
 QByteArray ConnectedSignalPrivate::connectionId() const

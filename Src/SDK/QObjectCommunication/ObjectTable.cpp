@@ -1,4 +1,5 @@
 #include "ObjectTable.h"
+#include "../LoggingCategories_p.h"
 
 #include "../Messenger/Id.h"
 #include "../RemoteObjects/IConnectionInformationFactory.h"
@@ -27,7 +28,7 @@ ObjectTable::ObjectTable(QObjectEndpoint &endpoint, const RemoteObjectRepository
 QByteArray ObjectTable::registerQObject(QObject *object)
 {
     if (!object) {
-        qCritical("Failed to register object. Given object is null.");
+        qCCritical(lcZetoProtocol, "Failed to register object. Given object is null.");
         return {};
     }
     // One registration per live object, however often it is linked.

@@ -1,4 +1,5 @@
 #include "QObjectEndpoint.h"
+#include "../LoggingCategories_p.h"
 
 #include "../Messenger/Id.h"
 #include "../Messenger/MessageDispatch.h"
@@ -27,7 +28,7 @@ template <typename T>
 QSharedPointer<T> required(QSharedPointer<T> pointer, const char *whatIsNull)
 {
     if (!pointer)
-        qFatal("%s", whatIsNull);
+        zetoFatal(lcZetoProtocol, "%s", whatIsNull);
     return pointer;
 }
 

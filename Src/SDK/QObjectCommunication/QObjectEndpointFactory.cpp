@@ -1,4 +1,5 @@
 #include "QObjectEndpointFactory.h"
+#include "../LoggingCategories_p.h"
 
 #include "../Messenger/Id.h"
 #include "../Messenger/MessageBroker.h"
@@ -23,12 +24,12 @@ QObjectEndpointFactory::QObjectEndpointFactory(
     , m_quota(QSharedPointer<PeerQuota>::create())
 {
     if (!m_broker)
-        qFatal("Message broker is null.");
+        zetoFatal(lcZetoProtocol, "Message broker is null.");
     if (!m_connectionInformationFactory)
-        qFatal("Connection information factory is null.");
+        zetoFatal(lcZetoProtocol, "Connection information factory is null.");
     m_factoryMessenger = m_broker->createMessenger(FactoryMessengerId);
     if (!m_factoryMessenger)
-        qFatal("Messenger is null.");
+        zetoFatal(lcZetoProtocol, "Messenger is null.");
     connect(m_factoryMessenger.data(), &Messenger::receivedMessage, this,
             &QObjectEndpointFactory::onReceivedMessage);
     connect(m_factoryMessenger.data(), &Messenger::finished, this, &QObjectEndpointFactory::onMessengerFinished);

@@ -1,4 +1,5 @@
 #include "QObjectInfo.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QMetaMethod>
 #include <QtCore/QMetaObject>
@@ -19,7 +20,7 @@ QObjectInfo::QObjectInfo(const QMetaObject *metaObject)
     : d(new QObjectInfoData)
 {
     if (!metaObject)
-        qFatal("Given static meta object is null.");
+        zetoFatal(lcZetoProtocol, "Given static meta object is null.");
     d->className = metaObject->className();
     // From the offset on: the class's own methods only.
     for (int index = metaObject->methodOffset(); index < metaObject->methodCount(); ++index) {

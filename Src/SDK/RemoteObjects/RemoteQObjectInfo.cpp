@@ -1,4 +1,5 @@
 #include "RemoteQObjectInfo.h"
+#include "../LoggingCategories_p.h"
 
 #include "../QObjectInfo/QObjectInfo.h"
 
@@ -151,11 +152,11 @@ RemoteQObjectInfo::RemoteQObjectInfo(const QMetaObject *metaObject)
     d->className = info.className();
     for (const MethodInfo &signal : info.signalList()) {
         if (const char *warning = d->addSignal(signal))
-            qWarning("%s", warning);
+            qCWarning(lcZetoProtocol, "%s", warning);
     }
     for (const MethodInfo &slot : info.slotList()) {
         if (const char *warning = d->addSlot(slot))
-            qWarning("%s", warning);
+            qCWarning(lcZetoProtocol, "%s", warning);
     }
     d->remoteSignalTable = indexByCanonicalSignature(d->remoteSignals);
     d->remoteSlotTable = indexByCanonicalSignature(d->remoteSlots);

@@ -1,4 +1,5 @@
 #include "AbstractWebSocketQVariantCourier.h"
+#include "../LoggingCategories_p.h"
 
 #include "WorkBuffer.h"
 
@@ -95,7 +96,8 @@ QList<QTimer *> frameWaitTimers(const QWebSocket *webSocket, const QAbstractSock
 
 void logFailedSend()
 {
-    qCritical("Failed to send message to peer. Could not convert QVariant to QByteArray or compression failed.");
+    qCCritical(lcZetoTransport,
+               "Failed to send message to peer. Could not convert QVariant to QByteArray or compression failed.");
 }
 
 } // namespace
@@ -248,9 +250,13 @@ void AbstractWebSocketQVariantCourier::onBinaryMessageReceived(const QByteArray 
     }
     QVariant qVariant;
     if (!QVariantReaderWriter::forCurrentThread().read(qVariant, m_frameSettings, message) || !qVariant.isValid()) {
+        qCDebug(lcZetoTrace).nospace() << "received " << message.size() << " bytes from " << qUtf8Printable(peerName())
+                                       << " that fail their check";
         fail(makeErrorInfo(MessageIntegrityCheckFailed), SocketFate::Aborted);
         return;
     }
+    qCDebug(lcZetoTrace).nospace() << "received " << message.size() << " bytes from " << qUtf8Printable(peerName())
+                                   << ": " << qVariant;
     Q_EMIT receivedQVariant(qVariant);
 }
 
@@ -321,14 +327,31 @@ bool AbstractWebSocketQVariantCourier::queueStreamForm(const QVariant &qVariant)
 
 bool AbstractWebSocketQVariantCourier::sendFrame(const QVariant &qVariant)
 {
-    return transmitFrame(
-        QVariantReaderWriter::forCurrentThread().write(threadOutputBuffer(), m_frameSettings, qVariant));
+    const bool framed = QVariantReaderWriter::forCurrentThread().write(threadOutputBuffer(), m_frameSettings, qVariant);
+    if (framed) {
+        qCDebug(lcZetoTrace).nospace() << "sent " << threadOutputBuffer().size() << " bytes to "
+                                       << qUtf8Printable(peerName()) << ": " << qVariant;
+    }
+    return transmitFrame(framed);
 }
 
 void AbstractWebSocketQVariantCourier::sendQueuedFrame(const QByteArray &streamForm)
 {
-    transmitFrame(
-        QVariantReaderWriter::forCurrentThread().writeFrame(threadOutputBuffer(), m_frameSettings, streamForm));
+    const bool framed =
+        QVariantReaderWriter::forCurrentThread().writeFrame(threadOutputBuffer(), m_frameSettings, streamForm);
+    if (framed) {
+        qCDebug(lcZetoTrace).nospace() << "sent " << threadOutputBuffer().size() << " bytes to "
+                                       << qUtf8Printable(peerName()) << ": a value queued before the handshake";
+    }
+    transmitFrame(framed);
+}
+
+// The peer's address and port, as the trace names it.
+QString AbstractWebSocketQVariantCourier::peerName() const
+{
+    const QAbstractSocket *socket = tcpSocket();
+    return socket ? socket->peerAddress().toString() + QLatin1Char(':') + QString::number(socket->peerPort())
+                  : QStringLiteral("a closed socket");
 }
 
 // Sends what the codec has just framed into this thread's output buffer.

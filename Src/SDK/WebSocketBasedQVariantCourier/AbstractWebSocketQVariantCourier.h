@@ -110,6 +110,7 @@ private:
     bool queueStreamForm(const QVariant &qVariant);
     bool sendFrame(const QVariant &qVariant);
     void sendQueuedFrame(const QByteArray &streamForm);
+    QString peerName() const;
     bool transmitFrame(bool framed);
     qint64 queuedBytes() const;
     void watchWriteQueue();

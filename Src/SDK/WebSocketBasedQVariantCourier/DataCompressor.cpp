@@ -1,4 +1,5 @@
 #include "DataCompressor.h"
+#include "../LoggingCategories_p.h"
 
 #include <QtCore/QThreadStorage>
 #include <QtCore/QVector>
@@ -28,10 +29,7 @@ constexpr int MemoryLevel = 9;
 using ZlibStep = int (*)(z_streamp, int);
 using ZlibReset = int (*)(z_streamp);
 
-void logZlibFailure()
-{
-    qCritical("Failed to compress/uncompress data. Internal zlib error.");
-}
+void logZlibFailure() { qCCritical(lcZetoTransport, "Failed to compress/uncompress data. Internal zlib error."); }
 
 int effectiveLevel(int level)
 {

@@ -2,6 +2,7 @@
 #define ZETO_CLIENTCONNECTIONINFORMATIONFACTORY_H
 
 #include "../../RemoteObjects/IConnectionInformationFactory.h"
+#include "../../LoggingCategories_p.h"
 
 namespace Zeto {
 
@@ -12,7 +13,7 @@ class ClientConnectionInformationFactory : public IConnectionInformationFactory
 public:
     QSharedPointer<IConnectionInformation> create(const QVariant &) override
     {
-        qFatal("This code should never be reached.");
+        zetoFatal(lcZetoClient, "This code should never be reached.");
     }
 };
 

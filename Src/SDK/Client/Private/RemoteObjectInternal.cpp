@@ -1,4 +1,5 @@
 #include "RemoteObjectInternal.h"
+#include "../../LoggingCategories_p.h"
 
 #include "../../QObjectCommunication/QObjectEndpoint.h"
 #include "RemoteObjectConnectionPrivate.h"
@@ -41,7 +42,7 @@ RemoteObjectInternal::RemoteObjectInternal(const char *className, const QUrl &ur
     , m_className(className)
 {
     if (!m_endpoint)
-        qFatal("QObject endpoint is null.");
+        zetoFatal(lcZetoClient, "QObject endpoint is null.");
     connectEndpoint();
     m_objectId = m_endpoint->instantiateQObject(m_className, url, argument);
 }
@@ -91,7 +92,7 @@ void RemoteObjectInternal::callRemoteSlot(RemoteSlotResponsePrivate *response, c
                                           const QVector<QVariant> &arguments)
 {
     if (!response)
-        qFatal("Remote slot response private cannot be null.");
+        zetoFatal(lcZetoClient, "Remote slot response private cannot be null.");
     if (!slot) {
         response->emitFailed(makeErrorInfo(InvalidSlot));
         return;
@@ -123,7 +124,7 @@ void RemoteObjectInternal::requestLink(RemoteObjectConnectionPrivate *connection
     if (m_state == Gone)
         return;
     if (!connection)
-        qFatal("Remote object connection private cannot be null.");
+        zetoFatal(lcZetoClient, "Remote object connection private cannot be null.");
     if (const std::optional<ConnectionError> refusal = linkRefusal(localObject, signal, slot)) {
         connection->emitFailed(makeErrorInfo(*refusal));
     } else {
@@ -232,8 +233,9 @@ void RemoteObjectInternal::resume(const QVector<PendingOperation> &operations)
 void RemoteObjectInternal::settleRemadeLink(const Link &link, const ErrorInfo *failure)
 {
     if (failure) {
-        qWarning("A link of remote object %s, %s to %s, could not be made again: %s", m_className.constData(),
-                 link.signal.constData(), link.slot.constData(), qPrintable(failure->description()));
+        qCWarning(lcZetoClient, "A link of remote object %s, %s to %s, could not be made again: %s",
+                  m_className.constData(), link.signal.constData(), link.slot.constData(),
+                  qPrintable(failure->description()));
     }
     if (--m_remadeLinksAwaited == 0)
         Q_EMIT resumed();

@@ -1,4 +1,5 @@
 #include "RemoteObjectPrivate.h"
+#include "../../LoggingCategories_p.h"
 
 #include "Outage.h"
 #include "RemoteObjectConnectionPrivate.h"
@@ -36,13 +37,14 @@ RemoteObjectPrivate::RemoteObjectPrivate(const char *className, const QUrl &url,
 {
     // An empty name would send nothing and leave the object waiting forever.
     if (!className || !*className) {
-        qCritical("Failed to create remote object. Given class name is null.");
+        qCCritical(lcZetoClient, "Failed to create remote object. Given class name is null.");
         postError(RemoteObjectNotFound);
         return;
     }
     if (!createInternal()) {
-        qCritical("Failed to create remote object. Given url is invalid. Valid urls must have zeto or zetos as "
-                  "scheme, a non-empty host and a positive integer as port number.");
+        qCCritical(lcZetoClient,
+                   "Failed to create remote object. Given url is invalid. Valid urls must have zeto or zetos as "
+                   "scheme, a non-empty host and a positive integer as port number.");
         postError(InvalidRemoteObjectUrl);
     }
 }
@@ -113,8 +115,8 @@ void RemoteObjectPrivate::holdInOutage(Handle *handle, const RemoteObjectInterna
 {
     const int limit = m_policy.maximumQueuedRequests();
     if (!m_outage->queue(request, limit)) {
-        qWarning("Remote object %s at %s is reconnecting and holds %d requests already: one more fails.",
-                 m_className.constData(), qPrintable(m_url.toDisplayString()), limit);
+        qCWarning(lcZetoClient, "Remote object %s at %s is reconnecting and holds %d requests already: one more fails.",
+                  m_className.constData(), qPrintable(m_url.toDisplayString()), limit);
         handle->emitFailed(makeErrorInfo(PeerNotResponding));
     }
 }
