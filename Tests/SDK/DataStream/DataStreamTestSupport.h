@@ -1,6 +1,7 @@
 #ifndef ZETO_DATASTREAMTESTSUPPORT_H
 #define ZETO_DATASTREAMTESTSUPPORT_H
 
+#include "AddressSanitizer.h"
 #include "DataStream/DataStream.h"
 #include "DataStream/StreamHelper.h"
 
@@ -25,14 +26,6 @@
 
 #if defined(__GLIBC__)
 #include <malloc.h>
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-#define ZETO_TEST_ADDRESS_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZETO_TEST_ADDRESS_SANITIZER
-#endif
 #endif
 
 using Zeto::DataStream;
