@@ -10,6 +10,7 @@
 
 #include "ZetoGlobal.h"
 
+#include <QtCore/QByteArray>
 #include <QtCore/QLoggingCategory>
 
 namespace Zeto {
@@ -19,6 +20,10 @@ ZETO_PRIVATE_EXPORT const QLoggingCategory &lcZetoTransport();
 ZETO_PRIVATE_EXPORT const QLoggingCategory &lcZetoProtocol();
 ZETO_PRIVATE_EXPORT const QLoggingCategory &lcZetoClient();
 ZETO_PRIVATE_EXPORT const QLoggingCategory &lcZetoTrace();
+
+// Text from a peer as a log line may show it: at most 200 bytes, and
+// nothing that could end the line or fake another.
+ZETO_PRIVATE_EXPORT QByteArray loggable(const QByteArray &peerText);
 
 } // namespace Zeto
 

@@ -49,7 +49,7 @@ QByteArray ObjectTable::requestInstantiation(const QByteArray &className, const 
     } else if (!m_endpoint.send(QVariant::fromValue(InstantiateQObjectRequest(className, objectId, url, argument)))) {
         failInstantiationLater(objectId, UnregisteredArgument);
     } else {
-        m_pendingInstantiations.insert(objectId);
+        m_pendingInstantiations.insert(objectId, className + " at " + url.toDisplayString().toUtf8());
     }
     return objectId;
 }
@@ -58,10 +58,13 @@ void ObjectTable::serveInstantiation(const InstantiateQObjectRequest &request)
 {
     const std::optional<ErrorInfo> failure = instantiate(request);
     m_endpoint.send(QVariant::fromValue(InstantiateQObjectResponse(!failure, failure.value_or(ErrorInfo()), request)));
-    if (failure)
-        Q_EMIT m_endpoint.qObjectInstantiationFailed(request.objectId(), *failure, false);
-    else
+    if (!failure) {
         Q_EMIT m_endpoint.instantiatedQObject(request.objectId(), false);
+        return;
+    }
+    qCWarning(lcZetoProtocol, "%s at %s refused: %s", loggable(request.className()).constData(),
+              loggable(request.url().toDisplayString().toUtf8()).constData(), qPrintable(failure->description()));
+    Q_EMIT m_endpoint.qObjectInstantiationFailed(request.objectId(), *failure, false);
 }
 
 std::optional<ErrorInfo> ObjectTable::instantiate(const InstantiateQObjectRequest &request)
@@ -100,14 +103,18 @@ QObject *ObjectTable::createObject(const RemoteObjectRepositoryEntry &entry, con
 void ObjectTable::onInstantiationResponse(const InstantiateQObjectResponse &response)
 {
     const QByteArray objectId = response.request().objectId();
-    if (!m_pendingInstantiations.remove(objectId)) {
+    const auto pending = m_pendingInstantiations.constFind(objectId);
+    if (pending == m_pendingInstantiations.cend()) {
         m_endpoint.reportInvalidMessage();
         return;
     }
+    const QByteArray description = *pending;
+    m_pendingInstantiations.erase(pending);
     if (response.success()) {
-        m_remoteInstantiations.insert(objectId);
+        m_remoteInstantiations.insert(objectId, description);
         Q_EMIT m_endpoint.instantiatedQObject(objectId, true);
     } else {
+        qCWarning(lcZetoProtocol, "%s: %s", description.constData(), qPrintable(response.errorInfo().description()));
         Q_EMIT m_endpoint.qObjectInstantiationFailed(objectId, response.errorInfo(), true);
     }
 }
@@ -123,6 +130,15 @@ void ObjectTable::onInstantiatedObjectDestroyedEvent(const InstantiatedQObjectDe
 bool ObjectTable::contains(const QByteArray &objectId) const { return m_records.contains(objectId); }
 
 ObjectRecord ObjectTable::record(const QByteArray &objectId) const { return m_records.value(objectId); }
+
+QByteArray ObjectTable::describe(const QByteArray &objectId) const
+{
+    const auto remote = m_remoteInstantiations.constFind(objectId);
+    if (remote != m_remoteInstantiations.cend())
+        return *remote;
+    const QObject *object = m_records.value(objectId).object();
+    return object ? QByteArray(object->metaObject()->className()) : "object " + loggable(objectId);
+}
 
 int ObjectTable::localInstantiationCount() const { return m_localInstantiations.size(); }
 

@@ -53,6 +53,9 @@ public:
     bool contains(const QByteArray &objectId) const;
     // An empty record for an unknown id.
     ObjectRecord record(const QByteArray &objectId) const;
+    // For the log: "Class at URL" for an object made at the peer, the class
+    // for one of ours.
+    QByteArray describe(const QByteArray &objectId) const;
     int localInstantiationCount() const;
 
     Removal remove(QObject *object);
@@ -76,11 +79,13 @@ private:
     QHash<QByteArray, ObjectRecord> m_records;
     // The ids of each live object; the pointer is a key only, never used.
     QMultiHash<QObject *, QByteArray> m_objectIds;
-    QSet<QByteArray> m_pendingInstantiations;
-    // Created here for the peer, and created at the peer for this side. A
-    // peer's destruction event concerns only the second kind.
+    // Requested of the peer, each with its class and URL for the log.
+    QHash<QByteArray, QByteArray> m_pendingInstantiations;
+    // Created here for the peer, and created at the peer for this side (with
+    // its class and URL). A peer's destruction event concerns only the
+    // second kind.
     QSet<QByteArray> m_localInstantiations;
-    QSet<QByteArray> m_remoteInstantiations;
+    QHash<QByteArray, QByteArray> m_remoteInstantiations;
 };
 
 } // namespace Zeto

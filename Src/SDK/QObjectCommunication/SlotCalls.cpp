@@ -1,5 +1,6 @@
 #include "SlotCalls.h"
 
+#include "../LoggingCategories_p.h"
 #include "../Messenger/Id.h"
 #include "LinkedReceivers.h"
 #include "Messages/CallSlotRequest.h"
@@ -86,9 +87,10 @@ QByteArray SlotCalls::call(const QByteArray &objectId, const QByteArray &slotSig
         failSlotCallLater(slotCallId, ConnectionDropped);
     } else if (!m_endpoint.send(
                    QVariant::fromValue(CallSlotRequest(objectId, slotCallId, slotSignature, arguments, {})))) {
+        logFailure(slotSignature, objectId, makeErrorInfo(UnregisteredArgument), " (an argument cannot travel)");
         failSlotCallLater(slotCallId, UnregisteredArgument);
     } else {
-        m_pendingSlotCalls.insert(slotCallId);
+        m_pendingSlotCalls.insert(slotCallId, slotSignature);
     }
     return slotCallId;
 }
@@ -150,6 +152,10 @@ void SlotCalls::answerSlotCall(const CallSlotRequest &request)
         failure = UnregisteredArgument;
     if (failure) {
         const ErrorInfo errorInfo = makeErrorInfo(*failure);
+        const QByteArray resultType = *failure == UnregisteredArgument ? resultTypeOf(request) : QByteArray();
+        const QByteArray detail =
+            resultType.isEmpty() ? QByteArray(" refused") : " (its result, a " + resultType + ", cannot travel)";
+        logFailure(request.slotSignature(), request.objectId(), errorInfo, detail.constData());
         m_endpoint.send(QVariant::fromValue(
             CallSlotResponse(false, request.objectId(), request.slotCallId(), QVariant(), errorInfo)));
         Q_EMIT m_endpoint.slotCallFailed(request.slotCallId(), errorInfo, false);
@@ -214,11 +220,16 @@ std::optional<ConnectionError> SlotCalls::invokeSlot(const ObjectRecord &record,
 void SlotCalls::onSlotCallResponse(const CallSlotResponse &response)
 {
     const QByteArray slotCallId = response.slotCallId();
-    if (m_pendingSlotCalls.remove(slotCallId)) {
-        if (response.success())
+    const auto pending = m_pendingSlotCalls.constFind(slotCallId);
+    if (pending != m_pendingSlotCalls.cend()) {
+        const QByteArray slotSignature = *pending;
+        m_pendingSlotCalls.erase(pending);
+        if (response.success()) {
             Q_EMIT m_endpoint.slotCalled(slotCallId, response.result(), true);
-        else
+        } else {
+            logFailure(slotSignature, response.objectId(), response.errorInfo());
             Q_EMIT m_endpoint.slotCallFailed(slotCallId, response.errorInfo(), true);
+        }
     } else if (m_pendingForwardedCalls.remove(slotCallId)) {
         // The peer removed the link while the emission was on its way.
         if (!response.success() && response.errorInfo() != makeErrorInfo(ConnectedReceiverNotFound))
@@ -235,6 +246,25 @@ void SlotCalls::failSlotCallLater(const QByteArray &slotCallId, ConnectionError 
     QMetaObject::invokeMethod(
         endpoint, [endpoint, slotCallId, errorInfo] { Q_EMIT endpoint->slotCallFailed(slotCallId, errorInfo, true); },
         Qt::QueuedConnection);
+}
+
+// The type the called slot returns; empty when no slot was found.
+QByteArray SlotCalls::resultTypeOf(const CallSlotRequest &request)
+{
+    const ObjectRecord record = m_objects.record(request.objectId());
+    const int slotIndex = record.slotIndex(m_slotSignatures.normalizedSlot(request.slotSignature()));
+    const QObject *object = record.object();
+    return slotIndex >= 0 && object ? QByteArray(object->metaObject()->method(slotIndex).typeName()) : QByteArray();
+}
+
+// "add(QString,int) on Calculator at zeto://host:4000/calc: Connection error.
+// Remote slot not found.", from either side: each knows what it sent or got.
+void SlotCalls::logFailure(const QByteArray &slotSignature, const QByteArray &objectId, const ErrorInfo &errorInfo,
+                           const char *detail) const
+{
+    const QByteArray slot = slotSignature.startsWith('1') ? slotSignature.mid(1) : slotSignature;
+    qCWarning(lcZetoProtocol, "%s on %s%s: %s", loggable(slot).constData(), m_objects.describe(objectId).constData(),
+              detail, qPrintable(errorInfo.description()));
 }
 
 int SlotCalls::waitingForwardedCallCount() const { return m_pendingForwardedCalls.size(); }

@@ -6,6 +6,7 @@
 #include "SlotSignatureCache.h"
 
 #include <QtCore/QByteArray>
+#include <QtCore/QHash>
 #include <QtCore/QSet>
 #include <QtCore/QSharedPointer>
 #include <QtCore/QVarLengthArray>
@@ -55,13 +56,17 @@ private:
                                                      SlotInvocation::ArgumentCount argumentCount,
                                                      const QVector<QVariant> &arguments, QVariant *result);
     void failSlotCallLater(const QByteArray &slotCallId, ConnectionError connectionError);
+    QByteArray resultTypeOf(const CallSlotRequest &request);
+    void logFailure(const QByteArray &slotSignature, const QByteArray &objectId, const ErrorInfo &errorInfo,
+                    const char *detail = "") const;
     const QByteArray &signatureFor(const char *slotName, const QVector<QVariant> &arguments);
 
     QObjectEndpoint &m_endpoint;
     const ObjectTable &m_objects;
     const LinkedReceivers &m_linkedReceivers;
     const QSharedPointer<PeerQuota> m_quota;
-    QSet<QByteArray> m_pendingSlotCalls;
+    // Each call's signature, for the log should it fail.
+    QHash<QByteArray, QByteArray> m_pendingSlotCalls;
     QSet<QByteArray> m_pendingForwardedCalls;
     SlotSignatureCache m_slotSignatures;
     // The signature the last call was sent with: calls in a row are mostly

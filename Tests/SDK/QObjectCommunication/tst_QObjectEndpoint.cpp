@@ -1,4 +1,5 @@
 #include "EndpointPeers.h"
+#include "MessageLog.h"
 #include "ErrorHandler/ErrorHandler.h"
 #include "Messenger/Id.h"
 #include "Messenger/Message.h"
@@ -19,6 +20,8 @@ class tst_QObjectEndpoint : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void refusedInstantiationsNameClassAndUrl_data();
+    void refusedInstantiationsNameClassAndUrl();
     void initTestCase();
 
     void instantiation_data();
@@ -290,6 +293,30 @@ void tst_QObjectEndpoint::finishedEndpointSendsNothingAndFailsLocally()
 
     QCOMPARE(requester.log, QByteArrayList{outcome("failed", objectId, QByteArray::number(ConnectionDropped), true)});
     QVERIFY(peers.couriers.first()->sentQVariants().isEmpty());
+}
+
+// Both give code 12; the log tells a wrong class from a wrong path.
+void tst_QObjectEndpoint::refusedInstantiationsNameClassAndUrl_data()
+{
+    QTest::addColumn<QByteArray>("className");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("request");
+    QTest::newRow("wrong class") << QByteArray("Nowhere") << "/calc"
+                                 << "Nowhere at zeto://127.0.0.1:4000/calc";
+    QTest::newRow("wrong path") << CalculatorClass << "/clac"
+                                << QString::fromLatin1(CalculatorClass) + " at zeto://127.0.0.1:4000/clac";
+}
+
+void tst_QObjectEndpoint::refusedInstantiationsNameClassAndUrl()
+{
+    QFETCH(QByteArray, className);
+    QFETCH(QString, path);
+    QFETCH(QString, request);
+    EndpointPeers peers;
+    const MessageLog log;
+    peers.instantiate(className, urlWithPath(path));
+    const QString refusal = QStringLiteral("Connection error. Remote object not found.");
+    QCOMPARE(log.warnings(), QStringList({request + " refused: " + refusal, request + ": " + refusal}));
 }
 
 QTEST_MAIN(tst_QObjectEndpoint)

@@ -1,4 +1,5 @@
 #include "EndpointPeers.h"
+#include "MessageLog.h"
 #include "ErrorHandler/ErrorHandler.h"
 #include "Messenger/Id.h"
 #include "QObjectCommunication/Messages/CallSlotRequest.h"
@@ -42,6 +43,8 @@ private Q_SLOTS:
     void calls_data();
     void calls();
     void callsInARowSendTheirOwnSignatures();
+    void refusalsNameWhatFailed_data();
+    void refusalsNameWhatFailed();
     void refusedBeforeSending_data();
     void refusedBeforeSending();
     void writesArgumentAndResultOnce();
@@ -166,6 +169,55 @@ void tst_QObjectEndpointSlotCalls::callsInARowSendTheirOwnSignatures()
     expected << outcome("called", sumId, "int:45", true);
     QVERIFY(peers.couriers.deliverAll());
     QCOMPARE(requester.log, expected);
+}
+
+// The codes stay as they are; the log says which call failed and why, on
+// the side that sent it (with the object's class and URL) and on the side
+// that refused it.
+void tst_QObjectEndpointSlotCalls::refusalsNameWhatFailed_data()
+{
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QVector<QVariant>>("arguments");
+    QTest::addColumn<QStringList>("warnings");
+    const QString target = QString::fromLatin1(SlotTargetClass);
+    const QString at = target + " at zeto://127.0.0.1:4000/target";
+    QTest::newRow("misspelt slot") << QByteArray("tuoch") << QVector<QVariant>()
+                                   << QStringList{"tuoch() on " + target
+                                                      + " refused: Connection error. Remote slot "
+                                                        "not found.",
+                                                  "tuoch() on " + at + ": Connection error. Remote slot not found."};
+    QTest::newRow("argument missing") << QByteArray("record") << QVector<QVariant>{1}
+                                      << QStringList{"record(int) on " + target
+                                                         + " refused: Connection error. Remote slot not found.",
+                                                     "record(int) on " + at
+                                                         + ": Connection error. Remote slot not found."};
+    QTest::newRow("wrong argument type") << QByteArray("wide") << QVector<QVariant>{QStringLiteral("bits")}
+                                         << QStringList{"wide(QString) on " + target
+                                                            + " refused: Connection error. Remote slot not found.",
+                                                        "wide(QString) on " + at
+                                                            + ": Connection error. Remote slot not found."};
+    QTest::newRow("result cannot travel")
+        << QByteArray("unwritable") << QVector<QVariant>()
+        << QStringList{"unwritable() on " + target
+                           + " (its result, a Zeto::Testing::Unwritable, cannot travel): Connection error. Argument "
+                             "is not registered. Use Zeto::registerType to register a custom type.",
+                       "unwritable() on " + at
+                           + ": Connection error. Argument is not registered. Use "
+                             "Zeto::registerType to register a custom type."};
+}
+
+void tst_QObjectEndpointSlotCalls::refusalsNameWhatFailed()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(QVector<QVariant>, arguments);
+    QFETCH(QStringList, warnings);
+    EndpointPeers peers;
+    const QByteArray objectId = peers.instantiate(SlotTargetClass, urlWithPath("/target"));
+    const MessageLog log;
+    call(*peers.endpoints.requester, objectId, slot, arguments);
+    QVERIFY(peers.couriers.deliverAll());
+    for (const QString &warning : warnings)
+        QVERIFY2(log.warnings().contains(warning), qPrintable(log.warnings().join('\n')));
 }
 
 void tst_QObjectEndpointSlotCalls::refusedBeforeSending_data()
